@@ -1,0 +1,48 @@
+// Replacing several files of the object folder as one step.
+//
+// A compaction changes two files that must agree: the store (ZarnoObj.lod or
+// ZarnoObj.tex) and ZarnoObj.hdr. One rename cannot replace both, so:
+//   1. both new files are written and flushed under names of their own
+//      (the target's name followed by ".new");
+//   2. the journal "ZarnoObj.journal" is written (atomically) listing them;
+//   3. each new file is renamed over its target;
+//   4. the journal is removed.
+// When either program starts, RecoverReplacement finishes the renames of a
+// journal it finds, or throws the ".new" files away when there is none. After
+// a crash at any point the folder therefore holds either all the old files or
+// all the new ones.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/platform.h"
+
+namespace zarno {
+
+inline constexpr std::string_view kJournalFileName = "ZarnoObj.journal";
+inline constexpr std::string_view kNewFileSuffix = ".new";
+
+// A file of `folder` to replace: the new content waits in name + ".new".
+struct PendingFile {
+  std::string name;  // file name within the folder, e.g. "ZarnoObj.lod"
+};
+
+// The path under which the new content of `folder` + `name` is written.
+std::string NewFilePath(std::string_view folderSlash, std::string_view name);
+
+// Replaces every file of `files` by its ".new" file, as one step. The ".new"
+// files must be complete and flushed. False when the journal cannot be
+// written (nothing replaced, the ".new" files removed) or a rename fails
+// (the journal stays, so the next start finishes the step).
+bool ReplaceFilesTogether(Platform& platform, std::string_view folderSlash,
+                          std::span<const PendingFile> files);
+
+// Brings `folder` back to a whole state after an interrupted replacement:
+// finishes a journal's renames, or removes left-over ".new" files of the
+// object files when there is no journal. Returns false when a journal was
+// found but could not be finished.
+bool RecoverReplacement(Platform& platform, std::string_view folderSlash);
+
+}  // namespace zarno
