@@ -1,0 +1,99 @@
+// The LZSS coder of the texture store: a sliding-window coder over a
+// 4096-byte ring with a binary search tree to find the longest match. The host
+// decodes what it writes, so every choice of the encoder is part of the format.
+//
+// Stream: groups of one flag byte and up to eight items. Flag bit k (least
+// significant first) is 1 for a literal (one byte, the input byte) and 0 for a
+// match of two bytes: ((length - 2) << 4 | position >> 8), (position & 0xFF),
+// where position is an absolute ring position. Input byte j sits at ring
+// position (j + 1) % 4096. No header, no end marker.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace zarno {
+
+// ---- Format constants -------------------------------------------------------
+// Ring positions 0 ... 4095; every ring position is taken modulo this.
+inline constexpr uint32_t LZSS_RING_SIZE = 4096;
+// Longest match; also the length of the look-ahead and the number of bytes
+// compared per tree node.
+inline constexpr uint32_t LZSS_MAX_MATCH = 17;
+// Shortest match coded as a match; a longest match of 0 or 1 byte is a literal.
+inline constexpr uint32_t LZSS_MIN_MATCH = 2;
+// Node number of the tree's root holder, whose larger child is the root.
+inline constexpr uint32_t LZSS_ROOT = LZSS_RING_SIZE;
+// Node number meaning "no node"; ring position 0 therefore never has a node.
+inline constexpr uint32_t LZSS_NO_NODE = 0;
+// Items per group, one flag bit each.
+inline constexpr uint32_t LZSS_GROUP_ITEMS = 8;
+// Ring position of the first input byte; also the decoder's first write
+// position.
+inline constexpr uint32_t LZSS_FIRST_POSITION = 1;
+
+// Derived values.
+inline constexpr uint32_t LZSS_RING_MASK = LZSS_RING_SIZE - 1;
+// Nodes 0 ... 4095 for the ring positions plus the root holder.
+inline constexpr uint32_t LZSS_NODE_COUNT = LZSS_ROOT + 1;
+// A match's length field holds length - LZSS_MIN_MATCH in four bits and its
+// position field twelve bits.
+inline constexpr uint32_t LZSS_LENGTH_SHIFT = 4;
+inline constexpr uint32_t LZSS_POSITION_HIGH_MASK = (1u << LZSS_LENGTH_SHIFT) - 1;
+
+static_assert((LZSS_RING_SIZE & LZSS_RING_MASK) == 0, "the ring size must be a power of two");
+static_assert(LZSS_MAX_MATCH - LZSS_MIN_MATCH <= 0xF, "a match length must fit in four bits");
+static_assert(LZSS_RING_MASK >> 8 <= LZSS_POSITION_HIGH_MASK, "a ring position must fit in twelve bits");
+static_assert(LZSS_MAX_MATCH < LZSS_RING_SIZE, "the look-ahead must fit in the ring");
+static_assert(LZSS_NODE_COUNT <= 0x10000, "node numbers must fit in 16 bits");
+
+// The size of a stream of literals only: length + ceil(length / 8). No stream
+// is longer.
+constexpr size_t LzssWorstCaseSize(size_t length) {
+  return length + length / LZSS_GROUP_ITEMS + (length % LZSS_GROUP_ITEMS != 0 ? 1 : 0);
+}
+
+// Compresses with working storage that stays allocated across calls; each call
+// starts from the same initial state, so reusing an encoder changes no byte.
+class LzssEncoder {
+ public:
+  // Writes the stream of `input` to `output` and returns its length. Returns 0
+  // and writes nothing when `output` is shorter than
+  // LzssWorstCaseSize(input.size()).
+  size_t Compress(std::span<const uint8_t> input, std::span<uint8_t> output);
+
+ private:
+  // Room behind the ring for a copy of its first bytes, so that the 17 bytes
+  // of any node read straight on without wrapping, and for whole 8-byte loads.
+  static constexpr uint32_t kMirrorLength = LZSS_MAX_MATCH - 1;
+  static constexpr uint32_t kRingStorage = LZSS_RING_SIZE + LZSS_MAX_MATCH + 8;
+
+  void Reset();
+  void StoreRingByte(uint32_t position, uint8_t value);
+  uint32_t Insert(uint32_t r);
+  void Remove(uint32_t p);
+  void Unlink(uint32_t p);
+  void ReplaceNode(uint32_t oldNode, uint32_t newNode);
+
+  std::array<uint8_t, kRingStorage> ring_{};
+  // children_[p][0] is the smaller child of node p, children_[p][1] the larger.
+  std::array<std::array<uint16_t, 2>, LZSS_NODE_COUNT> children_{};
+  std::array<uint16_t, LZSS_NODE_COUNT> parent_{};
+  uint32_t matchPosition_ = 0;
+};
+
+// Writes the stream of `input` to `output`, which must hold
+// LzssWorstCaseSize(input.size()) bytes, and returns the stream's length (0
+// and nothing written when `output` is too short).
+size_t LzssCompress(std::span<const uint8_t> input, std::span<uint8_t> output);
+std::vector<uint8_t> LzssCompress(std::span<const uint8_t> input);
+
+// Decodes `outputLength` bytes from `stream` into `output`. Bytes of the stream
+// behind the item that completes the output are ignored. Returns false, with
+// `output` emptied, when the stream ends before `outputLength` bytes are made.
+bool LzssDecode(std::span<const uint8_t> stream, size_t outputLength, std::vector<uint8_t>& output);
+
+}  // namespace zarno
