@@ -289,17 +289,6 @@ std::string WithForwardSlashes(std::string_view path) {
   return result;
 }
 
-std::optional<std::string> FindValueBelowKeyPath(std::string_view text, std::string_view keyPath,
-                                                 std::string_view valueName) {
-  if (std::optional<std::string> found = FindRegistryString(text, keyPath, valueName)) return found;
-  // A 32-bit program on a 64-bit prefix sees HKLM\Software through the
-  // Wow6432Node branch.
-  constexpr std::string_view kSoftware = "Software\\";
-  if (!EqualsIgnoringAsciiCase(keyPath.substr(0, kSoftware.size()), kSoftware)) return std::nullopt;
-  std::string redirected = "Software\\Wow6432Node\\" + std::string(keyPath.substr(kSoftware.size()));
-  return FindRegistryString(text, redirected, valueName);
-}
-
 }  // namespace
 
 std::optional<std::string> FindRegistryString(std::string_view regFileText, std::string_view keyPath,
@@ -352,7 +341,7 @@ bool ReadWineRegistryValue(const std::string& prefix, std::string_view keyPath, 
                            std::string& value) {
   std::optional<std::string> text = ReadWholeTextFile(prefix + "/system.reg");
   if (!text) return false;
-  std::optional<std::string> found = FindValueBelowKeyPath(*text, keyPath, valueName);
+  std::optional<std::string> found = FindRegistryString(*text, keyPath, valueName);
   if (!found || !FitsRegistryBuffer(*found)) return true;
   std::optional<std::string> path = MapWindowsPathToPosix(prefix, std::string(RegistryText(*found)));
   if (path) value = std::move(*path);
