@@ -1,4 +1,8 @@
-// Rigwright's whole job, run once when the start command arrives.
+// Rigwright's whole job, run once when the start command arrives: it reads
+// the header database, then does a compact run, a distance run, or the
+// install loop over the install-parent files of the models folder (an
+// install run, or a check run that changes nothing and writes its findings
+// to ErrorList.txt).
 #pragma once
 
 #include "core/install_paths.h"
@@ -7,8 +11,8 @@
 
 namespace zarno {
 
-// Reads the header database, then does the run the settings ask for. Its
-// last act on every path is one close request.
+// Its last act on every path is one close request. Two beeps mark an install
+// or check run that got through its loop and finished.
 void RunModelJob(Platform& platform, const RigwrightSettings& settings, const InstallPaths& paths);
 
 }  // namespace zarno
