@@ -1,0 +1,153 @@
+#include "skinwright/tex_compaction.h"
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/block_copy.h"
+#include "core/progress.h"
+#include "core/replacement_journal.h"
+#include "skinwright/texture_store.h"
+
+namespace zarno {
+namespace {
+
+// Where the records in use go in the packed store.
+struct PackedLayout {
+  std::vector<uint32_t> inUse;       // indices of the records in use, ascending
+  std::vector<uint32_t> newOffsets;  // per entry of inUse
+  uint32_t largest = 0;              // the largest dataSize in use
+};
+
+size_t TextureCountInTable(const HeaderDatabase& db) {
+  return std::min<size_t>(db.textureCount, db.TextureTable.size());
+}
+
+// Nothing when the packed store would not fit 32-bit offsets.
+std::optional<PackedLayout> PlanPackedStore(const HeaderDatabase& db) {
+  PackedLayout layout;
+  uint64_t next = 0;
+  for (size_t i = 0; i < TextureCountInTable(db); ++i) {
+    const uint32_t size = db.TextureTable[i].dataSize;
+    if (size == 0) continue;
+    layout.inUse.push_back(static_cast<uint32_t>(i));
+    layout.newOffsets.push_back(static_cast<uint32_t>(next));
+    layout.largest = std::max(layout.largest, size);
+    next += size;
+    if (next > std::numeric_limits<uint32_t>::max()) return std::nullopt;
+  }
+  return layout;
+}
+
+bool RecordsLieInStore(const HeaderDatabase& db, const PackedLayout& layout, uint64_t storeSize) {
+  for (uint32_t i : layout.inUse) {
+    const TextureRecord& record = db.TextureTable[i];
+    if (uint64_t{record.fileOffset} + record.dataSize > storeSize) return false;
+  }
+  return true;
+}
+
+bool FlushAndClose(File& file) {
+  const bool flushed = file.Flush();
+  const bool closed = file.Close();
+  return flushed && closed;
+}
+
+// Copies the data of every record in use, in record order, from the old
+// store to `newPath`; the bar follows the record index.
+bool WritePackedStore(Platform& platform, const InstallPaths& paths, const HeaderDatabase& db,
+                      const PackedLayout& layout, const std::string& newPath) {
+  std::unique_ptr<File> old;
+  if (!layout.inUse.empty()) {
+    old = platform.OpenFile(TexStorePath(paths), OpenMode::kRead);
+    if (!old) return false;
+    const std::optional<uint64_t> size = old->Size();
+    if (!size || !RecordsLieInStore(db, layout, *size)) return false;
+  }
+  std::unique_ptr<File> packed = platform.OpenFile(newPath, OpenMode::kCreate);
+  if (!packed) return false;
+  std::vector<uint8_t> buffer;
+  for (uint32_t i : layout.inUse) {
+    platform.ProgressSetPosition(i);
+    const TextureRecord& record = db.TextureTable[i];
+    if (!CopyFileRange(*old, record.fileOffset, record.dataSize, *packed, buffer)) return false;
+  }
+  return FlushAndClose(*packed);
+}
+
+bool WriteNewFile(Platform& platform, const std::string& path, std::span<const uint8_t> bytes) {
+  std::unique_ptr<File> file = platform.OpenFile(path, OpenMode::kCreate);
+  if (!file) return false;
+  const bool written = bytes.empty() || file->Write(bytes.data(), bytes.size());
+  return FlushAndClose(*file) && written;
+}
+
+// The texture part of the tables, kept to undo the new layout on a failure.
+struct TextureTablesBefore {
+  std::vector<TextureRecord> records;
+  uint32_t maxTextureSize;
+};
+
+void ApplyLayout(HeaderDatabase& db, const PackedLayout& layout) {
+  for (size_t k = 0; k < layout.inUse.size(); ++k) {
+    db.TextureTable[layout.inUse[k]].fileOffset = layout.newOffsets[k];
+  }
+  db.maxTextureSize = std::max(db.maxTextureSize, layout.largest);
+}
+
+void Restore(HeaderDatabase& db, const TextureTablesBefore& before) {
+  std::copy(before.records.begin(), before.records.end(), db.TextureTable.begin());
+  db.maxTextureSize = before.maxTextureSize;
+}
+
+// Writes ZarnoObj.hdr with the new layout beside the old one, then replaces
+// the store and the header database together.
+bool ReplaceWithPackedFiles(Platform& platform, const InstallPaths& paths, HeaderDatabase& db,
+                            const PackedLayout& layout) {
+  const size_t count = TextureCountInTable(db);
+  const TextureTablesBefore before{
+      std::vector<TextureRecord>(db.TextureTable.begin(), db.TextureTable.begin() + count),
+      db.maxTextureSize};
+  ApplyLayout(db, layout);
+  const std::string headerNew = NewFilePath(paths.objectDirSlash, kHeaderFileName);
+  if (!WriteNewFile(platform, headerNew, WriteHeaderDatabase(db))) {
+    Restore(db, before);
+    platform.RemoveFile(headerNew);
+    platform.RemoveFile(NewFilePath(paths.objectDirSlash, kTexFileName));
+    return false;
+  }
+  const PendingFile files[] = {{std::string(kTexFileName)}, {std::string(kHeaderFileName)}};
+  if (!ReplaceFilesTogether(platform, paths.objectDirSlash, files)) {
+    Restore(db, before);
+    return false;
+  }
+  return true;
+}
+
+bool CompactUnderProgress(Platform& platform, const InstallPaths& paths, HeaderDatabase& db) {
+  const std::optional<PackedLayout> layout = PlanPackedStore(db);
+  if (!layout) return false;
+  const std::string storeNew = NewFilePath(paths.objectDirSlash, kTexFileName);
+  if (!WritePackedStore(platform, paths, db, *layout, storeNew)) {
+    platform.RemoveFile(storeNew);
+    return false;
+  }
+  return ReplaceWithPackedFiles(platform, paths, db, *layout);
+}
+
+}  // namespace
+
+bool CompactTexFile(Platform& platform, const InstallPaths& paths, HeaderDatabase& db) {
+  platform.ProgressOpen(kProgressStageTex);
+  platform.ProgressSetPosition(0);
+  platform.ProgressSetRange(db.textureCount);
+  const bool compacted = CompactUnderProgress(platform, paths, db);
+  platform.ProgressClose();
+  return compacted;
+}
+
+}  // namespace zarno

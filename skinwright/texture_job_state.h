@@ -1,0 +1,43 @@
+// What Skinwright's job holds while it runs: the settings and paths it was
+// started with, the header database, the report of a check run and the
+// identifier of the image checked before. The texture store works on it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "core/header_database.h"
+#include "core/install_paths.h"
+#include "core/platform.h"
+#include "core/text_report.h"
+#include "skinwright/command_line.h"
+#include "skinwright/lzss.h"
+
+namespace zarno {
+
+struct TextureJobState {
+  TextureJobState(Platform& platform, const SkinwrightSettings& settings, const InstallPaths& paths)
+      : platform(platform), settings(settings), paths(paths) {}
+
+  Platform& platform;
+  const SkinwrightSettings& settings;
+  const InstallPaths& paths;
+
+  HeaderDatabase db{kSkinwrightLimits};
+  // TexErrorList.txt, open only during a check run.
+  std::optional<TextReport> texErrorFile;
+  // The identifier of the image checked just before, in a check run; nothing
+  // before the first image and after an image without an identifier.
+  std::optional<int32_t> lastTexId;
+  // Kept for the whole run, so its working storage is allocated once.
+  std::unique_ptr<LzssEncoder> encoder = std::make_unique<LzssEncoder>();
+
+  // Writes a line to TexErrorList.txt when it is open.
+  void ReportLine(std::string_view line) {
+    if (texErrorFile) texErrorFile->Write(line);
+  }
+};
+
+}  // namespace zarno
