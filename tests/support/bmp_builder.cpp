@@ -1,0 +1,162 @@
+#include "tests/support/bmp_builder.h"
+
+#include <algorithm>
+
+#include "tests/support/texture_images.h"
+
+namespace zarno {
+namespace {
+
+constexpr size_t kFileHeaderSize = 14;
+constexpr uint32_t kInfoHeaderSize = 40;
+constexpr uint32_t kCoreHeaderSize = 12;
+constexpr size_t kColorEntrySize = 4;
+
+// The fixture kit's own little-endian encoder.
+class Encoder {
+ public:
+  void Byte(uint32_t value) { bytes_.push_back(static_cast<uint8_t>(value)); }
+  void Short(uint32_t value) {
+    Byte(value);
+    Byte(value >> 8);
+  }
+  void Long(uint32_t value) {
+    Short(value);
+    Short(value >> 16);
+  }
+  void Bytes(const std::vector<uint8_t>& bytes) { bytes_.insert(bytes_.end(), bytes.begin(), bytes.end()); }
+  void PadTo(size_t size) {
+    if (bytes_.size() < size) bytes_.resize(size, 0);
+  }
+  size_t Size() const { return bytes_.size(); }
+  std::vector<uint8_t> Take() { return std::move(bytes_); }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+size_t InfoHeaderBytes(const BmpSpec& spec) {
+  if (spec.infoHeaderSize == kCoreHeaderSize) return kCoreHeaderSize;
+  return std::max<size_t>(spec.infoHeaderSize, kInfoHeaderSize);
+}
+
+size_t RowBytes(const BmpSpec& spec) {
+  size_t total = 0;
+  for (const auto& row : spec.rows) total += row.size();
+  return total;
+}
+
+void EncodeFileHeader(Encoder& out, const BmpOffsets& offsets) {
+  out.Byte('B');
+  out.Byte('M');
+  out.Long(static_cast<uint32_t>(offsets.end));  // bfSize
+  out.Short(0);
+  out.Short(0);
+  out.Long(static_cast<uint32_t>(offsets.rows));  // bfOffBits
+}
+
+void EncodeCoreHeader(Encoder& out, const BmpSpec& spec) {
+  out.Long(kCoreHeaderSize);
+  out.Short(static_cast<uint32_t>(spec.width));
+  out.Short(static_cast<uint32_t>(spec.height));
+  out.Short(1);  // planes
+  out.Short(spec.bitCount);
+}
+
+void EncodeInfoHeader(Encoder& out, const BmpSpec& spec) {
+  const size_t start = out.Size();
+  out.Long(spec.infoHeaderSize);
+  out.Long(static_cast<uint32_t>(spec.width));
+  out.Long(static_cast<uint32_t>(spec.height));
+  out.Short(1);  // planes
+  out.Short(spec.bitCount);
+  out.Long(spec.compression);
+  out.Long(0);     // biSizeImage
+  out.Long(2835);  // biXPelsPerMeter, 72 dpi
+  out.Long(2835);  // biYPelsPerMeter
+  out.Long(spec.clrUsed);
+  out.Long(0);     // biClrImportant
+  out.PadTo(start + InfoHeaderBytes(spec));
+}
+
+void EncodeColors(Encoder& out, const BmpSpec& spec) {
+  for (const BmpColor& color : spec.colors) {
+    out.Byte(color.blue);
+    out.Byte(color.green);
+    out.Byte(color.red);
+    out.Byte(color.reserved);
+  }
+}
+
+void EncodeRows(Encoder& out, const BmpSpec& spec) {
+  for (auto row = spec.rows.rbegin(); row != spec.rows.rend(); ++row) out.Bytes(*row);
+}
+
+}  // namespace
+
+std::vector<BmpColor> BmpSpec::GreyColors() {
+  std::vector<BmpColor> colors(256);
+  for (size_t i = 0; i < colors.size(); ++i) {
+    const auto level = static_cast<uint8_t>(i);
+    colors[i] = {level, level, level, 0};
+  }
+  return colors;
+}
+
+BmpOffsets OffsetsOf(const BmpSpec& spec) {
+  BmpOffsets offsets{};
+  offsets.infoHeader = spec.fileHeader ? kFileHeaderSize : 0;
+  offsets.colorTable = offsets.infoHeader + InfoHeaderBytes(spec);
+  offsets.rows = offsets.colorTable + spec.colors.size() * kColorEntrySize;
+  offsets.end = offsets.rows + RowBytes(spec);
+  return offsets;
+}
+
+std::vector<uint8_t> BuildBmpFile(const BmpSpec& spec) {
+  const BmpOffsets offsets = OffsetsOf(spec);
+  Encoder out;
+  if (spec.fileHeader) EncodeFileHeader(out, offsets);
+  if (spec.infoHeaderSize == kCoreHeaderSize) {
+    EncodeCoreHeader(out, spec);
+  } else {
+    EncodeInfoHeader(out, spec);
+  }
+  EncodeColors(out, spec);
+  EncodeRows(out, spec);
+  std::vector<uint8_t> bytes = out.Take();
+  if (spec.truncateTo && *spec.truncateTo < bytes.size()) bytes.resize(*spec.truncateTo);
+  return bytes;
+}
+
+std::vector<BmpColor> ColorsOfPalette(const PaletteSpec& palette) {
+  std::vector<BmpColor> colors;
+  colors.reserve(palette.entries.size());
+  for (const auto& entry : palette.entries) colors.push_back({entry[0], entry[1], entry[2], 0});
+  return colors;
+}
+
+std::vector<BmpColor> StandardPaletteColors(uint32_t k) {
+  return ColorsOfPalette(StandardHeaderSpec().palettes.at(k));
+}
+
+std::vector<std::vector<uint8_t>> RowsOf(const std::vector<uint8_t>& flat, size_t width) {
+  std::vector<std::vector<uint8_t>> rows;
+  for (size_t start = 0; width != 0 && start < flat.size(); start += width) {
+    const size_t end = std::min(flat.size(), start + width);
+    rows.emplace_back(flat.begin() + static_cast<std::ptrdiff_t>(start),
+                      flat.begin() + static_cast<std::ptrdiff_t>(end));
+  }
+  return rows;
+}
+
+BmpSpec StandardTextureBmp(int32_t width, int32_t height, uint32_t paletteK, uint64_t seed) {
+  BmpSpec spec;
+  spec.width = width;
+  spec.height = height;
+  spec.colors = StandardPaletteColors(paletteK);
+  const auto columns = static_cast<size_t>(width);
+  spec.rows = RowsOf(MakeTextureImage(columns, static_cast<size_t>(height), seed), columns);
+  return spec;
+}
+
+}  // namespace zarno
