@@ -37,6 +37,10 @@ bool LoadHeaderForJob(TextureJobState& state) {
   return load.outcome == HeaderLoadOutcome::kRead && load.safeToWrite;
 }
 
+void ShowNoTexturesBox(Platform& platform) {
+  platform.ShowMessageBox(kNoTexturesText, kNoTexturesCaption, BoxIcon::kHand);
+}
+
 std::vector<std::string> FindImages(TextureJobState& state) {
   const char* mask = state.settings.ddsRun ? "*.dds" : "*.bmp";
   return state.platform.FindFiles(state.paths.texDir + mask);
@@ -66,24 +70,44 @@ bool FinishRun(TextureJobState& state) {
   return CompactTexFile(state.platform, state.paths, state.db);
 }
 
-// The job up to its close request. True when it got through its images and
-// its writes; a failure has sounded its one beep.
-bool RunJobSteps(TextureJobState& state) {
+// Recovery of an interrupted replacement, the report of a check run and the
+// header database. False when the job cannot go on; the failure has been
+// signalled.
+bool StartJob(TextureJobState& state) {
   Platform& platform = state.platform;
-  const bool checkRun = state.settings.checkRun;
-  if (!RecoverReplacement(platform, state.paths.objectDirSlash) ||
-      (checkRun && !OpenTexErrorList(state)) || !LoadHeaderForJob(state)) {
+  if (!RecoverReplacement(platform, state.paths.objectDirSlash)) {
     platform.Beep();
     return false;
   }
+  if (state.settings.checkRun && !OpenTexErrorList(state)) {
+    // A check run without its report has nothing to show for its work. A
+    // texture folder that does not exist is told as such.
+    if (FindImages(state).empty()) {
+      ShowNoTexturesBox(platform);
+    } else {
+      platform.Beep();
+    }
+    return false;
+  }
+  if (!LoadHeaderForJob(state)) {
+    platform.Beep();
+    return false;
+  }
+  return true;
+}
+
+// The job up to its close request. True when it got through its images and
+// its writes; a failure has sounded its one beep.
+bool RunJobSteps(TextureJobState& state) {
+  if (!StartJob(state)) return false;
   const std::vector<std::string> names = FindImages(state);
   if (names.empty()) {
-    if (checkRun) platform.ShowMessageBox(kNoTexturesText, kNoTexturesCaption, BoxIcon::kHand);
+    if (state.settings.checkRun) ShowNoTexturesBox(state.platform);
     return false;
   }
   InstallImages(state, names);
   if (!FinishRun(state)) {
-    platform.Beep();
+    state.platform.Beep();
     return false;
   }
   return true;
