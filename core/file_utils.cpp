@@ -1,0 +1,55 @@
+#include "core/file_utils.h"
+
+#include <limits>
+
+namespace zarno {
+
+bool ReadOpenedFile(File& file, std::vector<uint8_t>& bytes) {
+  const std::optional<uint64_t> size = file.Size();
+  if (!size || *size > std::numeric_limits<size_t>::max()) return false;
+  bytes.resize(static_cast<size_t>(*size));
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const size_t got = file.Read(bytes.data() + done, bytes.size() - done);
+    if (got == 0) break;
+    done += got;
+  }
+  bytes.resize(done);
+  return done == static_cast<size_t>(*size);
+}
+
+bool ReadWholeFile(Platform& platform, const std::string& path, std::vector<uint8_t>& bytes) {
+  const std::unique_ptr<File> file = platform.OpenFile(path, OpenMode::kRead);
+  return file && ReadOpenedFile(*file, bytes);
+}
+
+namespace {
+
+bool WriteAndClose(File& file, std::span<const uint8_t> bytes) {
+  const bool written = bytes.empty() || file.Write(bytes.data(), bytes.size());
+  const bool flushed = written && file.Flush();
+  const bool closed = file.Close();
+  return written && flushed && closed;
+}
+
+}  // namespace
+
+bool ReplaceFileContents(Platform& platform, const std::string& path,
+                         std::span<const uint8_t> bytes) {
+  const std::string tempPath = path + ".new";
+  std::unique_ptr<File> temp = platform.OpenFile(tempPath, OpenMode::kCreate);
+  if (!temp) return false;
+  const bool written = WriteAndClose(*temp, bytes);
+  temp.reset();
+  if (written && platform.ReplaceFile(tempPath, path)) return true;
+  platform.RemoveFile(tempPath);
+  return false;
+}
+
+int32_t FileSizeByName(Platform& platform, const std::string& path) {
+  const std::optional<uint64_t> size = platform.FileSize(path);
+  if (!size) return -1;
+  return static_cast<int32_t>(static_cast<uint32_t>(*size));
+}
+
+}  // namespace zarno

@@ -1,0 +1,31 @@
+// Whole-file helpers over the Platform interface: reading a file at once,
+// replacing a file's contents atomically, and the size query of the host's
+// file-size helper.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/platform.h"
+
+namespace zarno {
+
+// Reads a file that was just opened (so it stands at its start) whole.
+// False when fewer bytes arrive than its size announced.
+bool ReadOpenedFile(File& file, std::vector<uint8_t>& bytes);
+
+// Reads a whole file. False when it cannot be opened or read whole.
+bool ReadWholeFile(Platform& platform, const std::string& path, std::vector<uint8_t>& bytes);
+
+// Writes `bytes` to `path` + ".new", then renames that over `path`. On any
+// failure the temporary file is removed and `path` is left as it was.
+bool ReplaceFileContents(Platform& platform, const std::string& path,
+                         std::span<const uint8_t> bytes);
+
+// The low 32 bits of the file's size, as a signed value; -1 when there is no
+// such file.
+int32_t FileSizeByName(Platform& platform, const std::string& path);
+
+}  // namespace zarno

@@ -1,0 +1,260 @@
+#include "core/header_file.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/file_utils.h"
+#include "tests/support/header_builder.h"
+#include "tests/support/recording_platform.h"
+
+namespace zarno {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes FileBytes(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+Bytes Sequence(size_t size) {
+  Bytes bytes(size);
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7);
+  return bytes;
+}
+
+// A file whose reads stop after `limit` bytes, as a failing disk would.
+class ShortReadFile : public File {
+ public:
+  ShortReadFile(std::unique_ptr<File> file, size_t limit) : file_(std::move(file)), limit_(limit) {}
+  size_t Read(void* buffer, size_t size) override {
+    const size_t got = file_->Read(buffer, std::min(size, limit_));
+    limit_ -= got;
+    return got;
+  }
+  bool Write(const void* data, size_t size) override { return file_->Write(data, size); }
+  bool Seek(uint64_t offset) override { return file_->Seek(offset); }
+  std::optional<uint64_t> Size() override { return file_->Size(); }
+  bool Flush() override { return file_->Flush(); }
+  bool Close() override { return file_->Close(); }
+
+ private:
+  std::unique_ptr<File> file_;
+  size_t limit_;
+};
+
+class ShortReadPlatform : public RecordingPlatform {
+ public:
+  explicit ShortReadPlatform(size_t limit) : limit_(limit) {}
+  std::unique_ptr<File> OpenFile(const std::string& path, OpenMode mode) override {
+    std::unique_ptr<File> file = RecordingPlatform::OpenFile(path, mode);
+    if (!file) return nullptr;
+    return std::make_unique<ShortReadFile>(std::move(file), limit_);
+  }
+
+ private:
+  size_t limit_;
+};
+
+// ---- file helpers ----------------------------------------------------------
+
+TEST(FileSizeByNameTest, GivesTheSizeOrMinusOne) {
+  TempFolder folder;
+  ASSERT_TRUE(WriteFile(folder / "a.lod", Sequence(300)));
+  ASSERT_TRUE(WriteFile(folder / "empty.lod", {}));
+  RecordingPlatform platform;
+  EXPECT_EQ(FileSizeByName(platform, folder / "a.lod"), 300);
+  EXPECT_EQ(FileSizeByName(platform, folder / "empty.lod"), 0);
+  EXPECT_EQ(FileSizeByName(platform, folder / "missing.lod"), -1);
+}
+
+TEST(ReadWholeFileTest, ReadsEveryByte) {
+  TempFolder folder;
+  const Bytes content = Sequence(70000);
+  ASSERT_TRUE(WriteFile(folder / "data.bin", content));
+  ASSERT_TRUE(WriteFile(folder / "empty.bin", {}));
+  RecordingPlatform platform;
+  Bytes bytes;
+  EXPECT_TRUE(ReadWholeFile(platform, folder / "data.bin", bytes));
+  EXPECT_EQ(bytes, content);
+  EXPECT_TRUE(ReadWholeFile(platform, folder / "empty.bin", bytes));
+  EXPECT_TRUE(bytes.empty());
+}
+
+TEST(ReadWholeFileTest, FailsWhenTheFileCannotBeOpenedOrReadWhole) {
+  TempFolder folder;
+  ASSERT_TRUE(WriteFile(folder / "data.bin", Sequence(100)));
+  Bytes bytes;
+  RecordingPlatform platform;
+  EXPECT_FALSE(ReadWholeFile(platform, folder / "missing.bin", bytes));
+  EXPECT_FALSE(ReadWholeFile(platform, folder.Path(), bytes));
+  platform.FailFileOperation(1);
+  EXPECT_FALSE(ReadWholeFile(platform, folder / "data.bin", bytes));
+  ShortReadPlatform shortReads(99);
+  EXPECT_FALSE(ReadWholeFile(shortReads, folder / "data.bin", bytes));
+}
+
+TEST(ReplaceFileContentsTest, ReplacesThroughATemporaryFileBesideIt) {
+  TempFolder folder;
+  const std::string path = folder / "ZarnoObj.hdr";
+  ASSERT_TRUE(WriteFile(path, Sequence(500)));
+  RecordingPlatform platform;
+  EXPECT_TRUE(ReplaceFileContents(platform, path, Bytes{1, 2, 3}));
+  EXPECT_EQ(FileBytes(path), (Bytes{1, 2, 3}));
+  EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+  const std::vector<FileOperationRecord> expected = {
+      {FileOperation::kOpenFile, path + ".new", ""},
+      {FileOperation::kReplaceFile, path + ".new", path},
+  };
+  EXPECT_EQ(platform.FileOperations(), expected);
+}
+
+TEST(ReplaceFileContentsTest, CreatesAFileThatDidNotExist) {
+  TempFolder folder;
+  RecordingPlatform platform;
+  EXPECT_TRUE(ReplaceFileContents(platform, folder / "new.hdr", Bytes{}));
+  EXPECT_TRUE(std::filesystem::exists(folder / "new.hdr"));
+  EXPECT_EQ(std::filesystem::file_size(folder / "new.hdr"), 0u);
+}
+
+TEST(ReplaceFileContentsTest, AFailureLeavesTheOldFileAndNoTemporaryFile) {
+  struct Case {
+    const char* name;
+    size_t failingOperation;  // 1: creating the temporary file, 2: the rename
+    bool removesTemporary;
+  };
+  const Case cases[] = {{"temporary file not created", 1, false}, {"rename refused", 2, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder folder;
+    const std::string path = folder / "ZarnoObj.hdr";
+    ASSERT_TRUE(WriteFile(path, Sequence(500)));
+    RecordingPlatform platform;
+    platform.FailFileOperation(c.failingOperation);
+    EXPECT_FALSE(ReplaceFileContents(platform, path, Bytes{1, 2, 3}));
+    EXPECT_EQ(FileBytes(path), Sequence(500));
+    EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+    const bool removed = platform.FileOperations().back() ==
+                         FileOperationRecord{FileOperation::kRemoveFile, path + ".new", ""};
+    EXPECT_EQ(removed, c.removesTemporary);
+  }
+}
+
+TEST(ReplaceFileContentsTest, FailsInAFolderThatDoesNotExist) {
+  TempFolder folder;
+  RecordingPlatform platform;
+  EXPECT_FALSE(ReplaceFileContents(platform, folder / "nowhere" / "ZarnoObj.hdr", Bytes{1}));
+}
+
+// ---- loading and saving ZarnoObj.hdr ---------------------------------------
+
+TEST(LoadHeaderDatabaseTest, ReadsTheFileAndSaysWhetherItMayBeWrittenBack) {
+  struct Case {
+    const char* name;
+    void (*change)(HeaderSpec&);
+    ReadStatus status;
+    bool safe;
+  };
+  const Case cases[] = {
+      {"standard", [](HeaderSpec&) {}, kReadOk, true},
+      {"no palettes", [](HeaderSpec& s) { s.palettes.clear(); }, kBadPaletteCount, true},
+      {"too many palettes", [](HeaderSpec& s) { s.palettes.resize(1001); }, kBadPaletteCount, false},
+      {"no parents", [](HeaderSpec& s) { s.parents.clear(); }, kBadParentCount, false},
+      {"cut short", [](HeaderSpec& s) { s.parents[2].lodRefCount = 4; }, kTruncated, false},
+  };
+  TempFolder folder;
+  const std::string path = folder / "ZarnoObj.hdr";
+  HeaderDatabase db(kRigwrightLimits);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HeaderSpec spec = StandardHeaderSpec();
+    c.change(spec);
+    ASSERT_TRUE(WriteFile(path, BuildHeaderFile(spec)));
+    RecordingPlatform platform;
+    const HeaderLoadResult result = LoadHeaderDatabase(platform, path, db, false);
+    EXPECT_EQ(result.outcome, HeaderLoadOutcome::kRead);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.safeToWrite, c.safe);
+    EXPECT_EQ(db.leadWord, spec.leadWord);
+  }
+}
+
+TEST(LoadHeaderDatabaseTest, KeepsTheFreeListOutOfARigwrightCheckRun) {
+  TempFolder folder;
+  const std::string path = folder / "ZarnoObj.hdr";
+  ASSERT_TRUE(WriteFile(path, BuildHeaderFile(StandardHeaderSpec())));
+  RecordingPlatform platform;
+  HeaderDatabase db(kRigwrightLimits);
+  ASSERT_EQ(LoadHeaderDatabase(platform, path, db, true).status, kReadOk);
+  EXPECT_EQ(db.freeLodCount, 2u);
+  EXPECT_TRUE(db.FreeLodList.empty());
+}
+
+TEST(LoadHeaderDatabaseTest, TellsAMissingFileFromOneThatCannotBeRead) {
+  TempFolder folder;
+  const std::string path = folder / "ZarnoObj.hdr";
+  ASSERT_TRUE(WriteFile(path, BuildHeaderFile(StandardHeaderSpec())));
+  HeaderDatabase db(kRigwrightLimits);
+
+  RecordingPlatform platform;
+  HeaderLoadResult result = LoadHeaderDatabase(platform, folder / "zarnoobj.missing", db, false);
+  EXPECT_EQ(result.outcome, HeaderLoadOutcome::kCannotOpen);
+  EXPECT_FALSE(result.safeToWrite);
+
+  platform.FailFileOperation(1);
+  EXPECT_EQ(LoadHeaderDatabase(platform, path, db, false).outcome, HeaderLoadOutcome::kCannotOpen);
+
+  ShortReadPlatform shortReads(1000);
+  result = LoadHeaderDatabase(shortReads, path, db, false);
+  EXPECT_EQ(result.outcome, HeaderLoadOutcome::kCannotRead);
+  EXPECT_FALSE(result.safeToWrite);
+  EXPECT_EQ(db.colorCount, 0u);  // the reader never ran
+}
+
+TEST(SaveHeaderDatabaseTest, WritesTheTablesBackRaisingTheLodWord) {
+  TempFolder folder;
+  const std::string path = folder / "ZarnoObj.hdr";
+  HeaderSpec spec = StandardHeaderSpec();
+  spec.lodWord = 5000;
+  ASSERT_TRUE(WriteFile(path, BuildHeaderFile(spec)));
+  RecordingPlatform platform;
+  HeaderDatabase db(kSkinwrightLimits);
+  ASSERT_TRUE(LoadHeaderDatabase(platform, path, db, false).safeToWrite);
+  EXPECT_TRUE(SaveHeaderDatabase(platform, path, db));
+  spec.lodWord = 10000;
+  EXPECT_EQ(FileBytes(path), BuildHeaderFile(spec));
+}
+
+TEST(SaveHeaderDatabaseTest, LowersCountsAboveTheLimitsInMemoryToo) {
+  TempFolder folder;
+  const std::string path = folder / "ZarnoObj.hdr";
+  const HeaderSpec spec = StandardHeaderSpec();
+  ASSERT_TRUE(WriteFile(path, BuildHeaderFile(spec)));
+  RecordingPlatform platform;
+  HeaderDatabase db(kRigwrightLimits);
+  ASSERT_EQ(LoadHeaderDatabase(platform, path, db, false).status, kReadOk);
+  db.ParentTable[2].slotCount = 30;
+  EXPECT_TRUE(SaveHeaderDatabase(platform, path, db));
+  EXPECT_EQ(db.ParentTable[2].slotCount, 25);
+  EXPECT_EQ(FileBytes(path), BuildHeaderFile(spec));
+}
+
+TEST(SaveHeaderDatabaseTest, AFailedSaveKeepsTheOldFile) {
+  TempFolder folder;
+  const std::string path = folder / "ZarnoObj.hdr";
+  ASSERT_TRUE(WriteFile(path, Sequence(64)));
+  RecordingPlatform platform;
+  HeaderDatabase db(kRigwrightLimits);
+  platform.FailFileOperation(2);
+  EXPECT_FALSE(SaveHeaderDatabase(platform, path, db));
+  EXPECT_EQ(FileBytes(path), Sequence(64));
+}
+
+}  // namespace
+}  // namespace zarno
