@@ -208,13 +208,15 @@ size_t ParentListsSize(const ParentRecord& parent) {
          size_t{parent.lodRefCount} * kLodRefSize;
 }
 
-// The exact length of the file for the (already clamped) counts.
-size_t FileSize(const HeaderDatabase& db) {
-  size_t size = 3 * 4 + size_t{db.colorCount} * kColorRecordSize;
-  size += 4 + size_t{db.paletteCount} * kPaletteRecordSize;
-  size += 2 * 4 + size_t{db.textureCount} * kTextureRecordSize;
-  size += 2 * 4 + size_t{db.lodCount} * kLodRecordSize;
-  size += 4 + size_t{db.parentCount} * kParentRecordSize;
+// The exact length of the file for the (already clamped) counts: each
+// section's words (counts and the words beside them), then its records.
+size_t WrittenSize(const HeaderDatabase& db) {
+  constexpr size_t kWord = 4;
+  size_t size = 3 * kWord + size_t{db.colorCount} * kColorRecordSize;  // leadWord, count, colorWord
+  size += kWord + size_t{db.paletteCount} * kPaletteRecordSize;
+  size += 2 * kWord + size_t{db.textureCount} * kTextureRecordSize;    // count, maxTextureSize
+  size += 2 * kWord + size_t{db.lodCount} * kLodRecordSize;            // lodWord, count
+  size += kWord + size_t{db.parentCount} * kParentRecordSize;
   for (uint32_t i = 0; i < db.parentCount; ++i) size += ParentListsSize(db.ParentTable[i]);
   return size;
 }
@@ -349,7 +351,7 @@ bool IsSafeToWriteBack(ReadStatus status, const HeaderDatabase& db) {
 std::vector<uint8_t> WriteHeaderDatabase(HeaderDatabase& db) {
   ClampCounts(db);
   ByteWriter out;
-  out.Reserve(FileSize(db));
+  out.Reserve(WrittenSize(db));
   WriteSections(out, db);
   return out.TakeBytes();
 }

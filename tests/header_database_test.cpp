@@ -544,7 +544,9 @@ TEST(WriteHeaderDatabaseTest, WritesTheStandardFileBackByteForByte) {
   for (const HeaderLimits* limits : {&kRigwrightLimits, &kSkinwrightLimits}) {
     HeaderDatabase db(*limits);
     ASSERT_EQ(ReadHeaderDatabase(file, db, false), kReadOk);
-    EXPECT_EQ(WriteHeaderDatabase(db), file);
+    const Bytes written = WriteHeaderDatabase(db);
+    EXPECT_EQ(written, file);
+    EXPECT_EQ(written.capacity(), written.size());  // reserved exactly, once
   }
 }
 
