@@ -48,7 +48,7 @@ static_assert((LZSS_RING_SIZE & LZSS_RING_MASK) == 0, "the ring size must be a p
 static_assert(LZSS_MAX_MATCH - LZSS_MIN_MATCH <= 0xF, "a match length must fit in four bits");
 static_assert(LZSS_RING_MASK >> 8 <= LZSS_POSITION_HIGH_MASK, "a ring position must fit in twelve bits");
 static_assert(LZSS_MAX_MATCH < LZSS_RING_SIZE, "the look-ahead must fit in the ring");
-static_assert(LZSS_NODE_COUNT <= 0x10000, "node numbers must fit in 16 bits");
+static_assert(2 * LZSS_NODE_COUNT <= 0x10000, "node numbers and child slots must fit in 16 bits");
 
 // The size of a stream of literals only: length + ceil(length / 8). No stream
 // is longer.
@@ -66,23 +66,43 @@ class LzssEncoder {
   size_t Compress(std::span<const uint8_t> input, std::span<uint8_t> output);
 
  private:
+  struct Comparison;
+  class Key;
+  struct SearchStart;
+
   // Room behind the ring for a copy of its first bytes, so that the 17 bytes
   // of any node read straight on without wrapping, and for whole 8-byte loads.
   static constexpr uint32_t kMirrorLength = LZSS_MAX_MATCH - 1;
   static constexpr uint32_t kRingStorage = LZSS_RING_SIZE + LZSS_MAX_MATCH + 8;
+  // The search starts near the string behind the last match when that match
+  // was at least this long, and at the root otherwise. Lower it and searches
+  // in noise climb from poor starting points; raise it and texture searches
+  // walk longer paths from the root. The output is the same either way.
+  static constexpr uint32_t kFingerLeastMatch = 3;
 
   void Reset();
   void StoreRingByte(uint32_t position, uint8_t value);
+  bool InTree(uint32_t node) const;
   uint32_t Insert(uint32_t r);
+  SearchStart ClimbFrom(uint32_t finger, const Key& key) const;
+  uint32_t Descend(const SearchStart& start, const Key& key, uint32_t r);
   void Remove(uint32_t p);
+  void Link(uint32_t slot, uint32_t node);
   void Unlink(uint32_t p);
   void ReplaceNode(uint32_t oldNode, uint32_t newNode);
 
   std::array<uint8_t, kRingStorage> ring_{};
-  // children_[p][0] is the smaller child of node p, children_[p][1] the larger.
-  std::array<std::array<uint16_t, 2>, LZSS_NODE_COUNT> children_{};
-  std::array<uint16_t, LZSS_NODE_COUNT> parent_{};
-  uint32_t matchPosition_ = 0;
+  // Node p's children sit in the slots 2p (smaller) and 2p + 1 (larger); a
+  // node in the tree knows the slot that holds it, which gives its parent
+  // (slot / 2) and its side in one number.
+  static constexpr uint32_t SmallerSlot(uint32_t node) { return 2 * node; }
+  static constexpr uint32_t LargerSlot(uint32_t node) { return 2 * node + 1; }
+  // Slot 0 would be node 0's smaller child, and node 0 has none.
+  static constexpr uint16_t kNotInTree = 0;
+  std::array<uint16_t, 2 * LZSS_NODE_COUNT> children_{};
+  std::array<uint16_t, LZSS_NODE_COUNT> slot_{};
+  uint32_t matchPosition_ = 0;  // of the best match the last search found
+  uint32_t lastBest_ = 0;       // length of that match
 };
 
 // Writes the stream of `input` to `output`, which must hold

@@ -12,40 +12,54 @@ constexpr size_t kLargestCell = 128;
 // One pixel in this many is a speckle one palette step off its cell.
 constexpr uint32_t kSpeckleOdds = 128;
 
-enum class CellKind { kFlat, kGradient, kNoisyGradient, kNoise };
+enum class CellKind { kFlat, kGradient, kPattern, kNoisyGradient, kNoise };
 
 // How one cell is painted: a base index plus a slope in 1/16 index steps per
-// pixel in x and y; noisy cells add up to `noise` steps either way.
+// pixel in x and y; a pattern cell repeats a small tile of `tileWidth` ×
+// `tileHeight` indices; noisy cells add up to `noise` steps either way.
 struct CellPaint {
   CellKind kind = CellKind::kFlat;
   int base = 0;
   int slopeX = 0;
   int slopeY = 0;
   int noise = 0;
+  size_t tileWidth = 1;
+  size_t tileHeight = 1;
+  std::vector<uint8_t> tile;
 };
 
+// Out of 20 cells: 6 flat, 7 gradients, 3 patterns (bricks, windows,
+// rivets), 3 gradients with noise on every pixel, 1 noise.
 CellKind PickKind(FixtureRandom& random) {
   const uint32_t roll = random.Below(20);
-  if (roll < 7) return CellKind::kFlat;
-  if (roll < 14) return CellKind::kGradient;
-  if (roll < 18) return CellKind::kNoisyGradient;
+  if (roll < 6) return CellKind::kFlat;
+  if (roll < 13) return CellKind::kGradient;
+  if (roll < 16) return CellKind::kPattern;
+  if (roll < 19) return CellKind::kNoisyGradient;
   return CellKind::kNoise;
 }
 
 CellPaint PickPaint(FixtureRandom& random) {
   CellPaint paint;
   paint.kind = PickKind(random);
-  paint.base = random.Below(256);
+  paint.base = static_cast<int>(random.Below(256));
   if (paint.kind == CellKind::kGradient || paint.kind == CellKind::kNoisyGradient) {
     paint.slopeX = static_cast<int>(random.Below(17)) - 8;
     paint.slopeY = static_cast<int>(random.Below(17)) - 8;
   }
-  if (paint.kind == CellKind::kNoisyGradient) paint.noise = 1 + static_cast<int>(random.Below(3));
+  if (paint.kind == CellKind::kNoisyGradient) paint.noise = 1 + static_cast<int>(random.Below(2));
+  if (paint.kind == CellKind::kPattern) {
+    paint.tileWidth = 2 + random.Below(15);
+    paint.tileHeight = 2 + random.Below(15);
+    paint.tile.resize(paint.tileWidth * paint.tileHeight);
+    for (uint8_t& index : paint.tile) index = static_cast<uint8_t>(paint.base + static_cast<int>(random.Below(4)));
+  }
   return paint;
 }
 
 uint8_t PaintPixel(const CellPaint& paint, size_t x, size_t y, FixtureRandom& random) {
   if (paint.kind == CellKind::kNoise) return random.Byte();
+  if (paint.kind == CellKind::kPattern) return paint.tile[(y % paint.tileHeight) * paint.tileWidth + x % paint.tileWidth];
   int value = paint.base + (paint.slopeX * static_cast<int>(x) + paint.slopeY * static_cast<int>(y)) / 16;
   if (paint.noise != 0) value += static_cast<int>(random.Below(2 * paint.noise + 1)) - paint.noise;
   if (random.Below(kSpeckleOdds) == 0) value += random.Below(2) == 0 ? -1 : 1;
