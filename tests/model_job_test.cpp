@@ -433,6 +433,16 @@ TEST_F(ModelJobTest, AnErrorListThatCannotBeCreatedEndsTheCheckRun) {
   EXPECT_FALSE(std::filesystem::exists(ErrorListPath()));
 }
 
+TEST_F(ModelJobTest, AnErrorListThatCannotBeWrittenIsReportedInsteadOfTheList) {
+  AddIhr("a.ihr", Ihr(3, {}));
+  platform.unwritable = "ErrorList.txt";
+  Run(true);
+  EXPECT_EQ(platform.MessageBoxes(), std::vector{Box("Can not write ErrorList.txt: " + ErrorListPath(),
+                                                     "File Open Error", BoxIcon::kHand)});
+  EXPECT_EQ(platform.Beeps(), 0);
+  ExpectObjectFilesUnchanged();
+}
+
 TEST_F(ModelJobTest, AHeaderThatCannotBeWrittenIsReportedAndKept) {
   AddIhr("a.ihr", Ihr(3, {}));
   platform.replaceFails = true;
