@@ -1,24 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <string>
 #include <vector>
 
 #include "core/header_database.h"
 #include "core/install_paths.h"
 #include "skinwright/tex_compaction.h"
 #include "tests/support/header_builder.h"
+#include "tests/support/object_folder.h"
 #include "tests/support/recording_platform.h"
 #include "tests/support/texture_images.h"
 
 namespace zarno {
 namespace {
-
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 TextureRecord Texture(uint32_t offset, uint32_t size, uint32_t palette = 0) {
   return TextureRecord{offset, size, 16, 0, 0, 0xA0, 0xFF000000, 0, palette, 0};
@@ -63,8 +59,8 @@ class TexCompactionTest : public ::testing::Test {
     return BuildHeaderFile(expected);
   }
 
-  std::vector<uint8_t> Store() const { return ReadBytes(folder_ / "ZarnoObj.tex"); }
-  std::vector<uint8_t> Header() const { return ReadBytes(folder_ / "ZarnoObj.hdr"); }
+  std::vector<uint8_t> Store() const { return ReadFileBytes(folder_ / "ZarnoObj.tex"); }
+  std::vector<uint8_t> Header() const { return ReadFileBytes(folder_ / "ZarnoObj.hdr"); }
 
   void ExpectOnlyTheObjectFiles() const {
     std::vector<std::string> names;

@@ -2,8 +2,6 @@
 
 #include <filesystem>
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -11,21 +9,12 @@
 #include "skinwright/skinwright_program.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/header_builder.h"
+#include "tests/support/object_folder.h"
 #include "tests/support/recording_platform.h"
 #include "tests/support/texture_images.h"
 
 namespace zarno {
 namespace {
-
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-std::string ReadText(const std::filesystem::path& path) {
-  std::vector<uint8_t> bytes = ReadBytes(path);
-  return {bytes.begin(), bytes.end()};
-}
 
 TextureRecord Record(uint32_t offset, uint32_t size, uint32_t width, uint32_t flags, uint32_t color,
                      uint32_t palette) {
@@ -104,8 +93,8 @@ class TextureJobTest : public ::testing::Test {
   std::string ReportHead() const { return "Models folder " + Tex() + "//\n\n"; }
 
   void ExpectObjectFilesUnchanged() const {
-    EXPECT_EQ(ReadBytes(HeaderPath()), header_);
-    EXPECT_EQ(ReadBytes(StorePath()), store_);
+    EXPECT_EQ(ReadFileBytes(HeaderPath()), header_);
+    EXPECT_EQ(ReadFileBytes(StorePath()), store_);
   }
   void ExpectEnd(int32_t beeps, const std::vector<MessageBoxRecord>& boxes = {}) const {
     EXPECT_EQ(platform_.Beeps(), beeps);
@@ -160,7 +149,7 @@ TEST_F(TextureJobTest, ANormalRunStoresTheImagesAndCompactsTheStore) {
   const auto s2 = StreamOf(replacement), s5 = StreamOf(five), s7 = StreamOf(seven);
   const auto s20 = StreamOf(twenty), s21 = StreamOf(twentyOne);
   std::vector<uint8_t> old0(store_.begin(), store_.begin() + 4000);
-  EXPECT_EQ(ReadBytes(StorePath()), Joined({old0, s2, s5, s7, s20, s21}));
+  EXPECT_EQ(ReadFileBytes(StorePath()), Joined({old0, s2, s5, s7, s20, s21}));
 
   HeaderSpec expected = StandardHeaderSpec();
   expected.palettes.push_back(AddedPalette(FreshColors()));
@@ -178,7 +167,7 @@ TEST_F(TextureJobTest, ANormalRunStoresTheImagesAndCompactsTheStore) {
   at += SizeOf(s20);
   expected.textures[21] = Record(at, SizeOf(s21), 64, 0xA0, newColor, 14);
   expected.maxTextureSize = std::max({4000u, SizeOf(s2), SizeOf(s5), SizeOf(s7), SizeOf(s20), SizeOf(s21)});
-  EXPECT_EQ(ReadBytes(HeaderPath()), BuildHeaderFile(expected));
+  EXPECT_EQ(ReadFileBytes(HeaderPath()), BuildHeaderFile(expected));
 
   using Kind = ProgressCall::Kind;
   const std::vector<ProgressCall> progress = {
@@ -197,11 +186,11 @@ TEST_F(TextureJobTest, ASecondRunOverTheSameImagesLeavesTheSameFiles) {
   fresh.colors = FreshColors();
   AddImage("6.bmp", fresh);
   EXPECT_EQ(Run(""), 1);
-  const std::vector<uint8_t> store = ReadBytes(StorePath());
-  const std::vector<uint8_t> header = ReadBytes(HeaderPath());
+  const std::vector<uint8_t> store = ReadFileBytes(StorePath());
+  const std::vector<uint8_t> header = ReadFileBytes(HeaderPath());
   EXPECT_EQ(Run(""), 1);
-  EXPECT_EQ(ReadBytes(StorePath()), store);
-  EXPECT_EQ(ReadBytes(HeaderPath()), header);
+  EXPECT_EQ(ReadFileBytes(StorePath()), store);
+  EXPECT_EQ(ReadFileBytes(HeaderPath()), header);
   EXPECT_EQ(platform_.Beeps(), 4);
   EXPECT_EQ(platform_.CloseRequests(), 2);
 }
@@ -213,8 +202,8 @@ TEST_F(TextureJobTest, ARunThatRejectsEveryImageStillSavesAndCompacts) {
   AddImage("1.bmp", StandardTextureBmp(8, 8, 1, 1));
   EXPECT_EQ(Run(""), 1);
   ExpectEnd(2);
-  EXPECT_EQ(ReadBytes(StorePath()), store_);
-  EXPECT_EQ(ReadBytes(HeaderPath()), header_);
+  EXPECT_EQ(ReadFileBytes(StorePath()), store_);
+  EXPECT_EQ(ReadFileBytes(HeaderPath()), header_);
 }
 
 TEST_F(TextureJobTest, ANormalRunWithoutImagesEndsInSilence) {
@@ -236,7 +225,7 @@ TEST_F(TextureJobTest, DefaultsToTheSkinsFolderOfTheCurrentDirectory) {
   platform_.SetCurrentDirectory(Objects());
   EXPECT_EQ(RunSkinwright(platform_, ""), 1);
   ExpectEnd(2);
-  EXPECT_NE(ReadBytes(HeaderPath()), header_);
+  EXPECT_NE(ReadFileBytes(HeaderPath()), header_);
 }
 
 // ---- failures ----------------------------------------------------------------------------
@@ -246,7 +235,7 @@ TEST_F(TextureJobTest, AMissingHeaderDatabaseGivesOneBeep) {
   AddImage("1.bmp", StandardTextureBmp(16, 16, 1, 1));
   EXPECT_EQ(Run(""), 1);
   ExpectEnd(1);
-  EXPECT_EQ(ReadBytes(StorePath()), store_);
+  EXPECT_EQ(ReadFileBytes(StorePath()), store_);
   EXPECT_FALSE(std::filesystem::exists(HeaderPath()));
   EXPECT_FALSE(ImagesWereOpened());
 }
@@ -256,7 +245,7 @@ TEST_F(TextureJobTest, ACheckRunWithoutAHeaderDatabaseReportsOnlyItsFirstLine) {
   AddImage("1.bmp", StandardTextureBmp(16, 16, 1, 1));
   EXPECT_EQ(Run("@check"), 1);
   ExpectEnd(1);
-  EXPECT_EQ(ReadText(ErrorListPath()), ReportHead());
+  EXPECT_EQ(ReadFileText(ErrorListPath()), ReportHead());
 }
 
 TEST_F(TextureJobTest, AHeaderDatabaseThatCannotBeReadWholeIsNeverWrittenBack) {
@@ -277,8 +266,8 @@ TEST_F(TextureJobTest, AHeaderDatabaseThatCannotBeReadWholeIsNeverWrittenBack) {
     EXPECT_EQ(platform.Beeps(), 1);
     EXPECT_EQ(platform.CloseRequests(), 1);
     EXPECT_TRUE(platform.MessageBoxes().empty());
-    EXPECT_EQ(ReadBytes(HeaderPath()), bad);
-    EXPECT_EQ(ReadBytes(StorePath()), store_);
+    EXPECT_EQ(ReadFileBytes(HeaderPath()), bad);
+    EXPECT_EQ(ReadFileBytes(StorePath()), store_);
   }
 }
 
@@ -289,8 +278,8 @@ TEST_F(TextureJobTest, AHeaderDatabaseThatCannotBeSavedEndsWithoutCompacting) {
   AddImage("1.bmp", image);
   EXPECT_EQ(Run(""), 1);
   ExpectEnd(1);
-  EXPECT_EQ(ReadBytes(HeaderPath()), header_);
-  EXPECT_EQ(ReadBytes(StorePath()), Joined({store_, StreamOf(image)}));
+  EXPECT_EQ(ReadFileBytes(HeaderPath()), header_);
+  EXPECT_EQ(ReadFileBytes(StorePath()), Joined({store_, StreamOf(image)}));
   EXPECT_TRUE(platform_.ProgressCalls().empty());
 }
 
@@ -325,7 +314,7 @@ TEST_F(TextureJobTest, AnInterruptedCompactionIsFinishedFirst) {
   ASSERT_TRUE(WriteFile(folder_ / "objects" / "ZarnoObj.journal", std::vector<uint8_t>{
       'Z', 'a', 'r', 'n', 'o', 'O', 'b', 'j', '.', 't', 'e', 'x', '\n'}));
   EXPECT_EQ(Run("@check"), 1);
-  EXPECT_EQ(ReadBytes(StorePath()), newStore);
+  EXPECT_EQ(ReadFileBytes(StorePath()), newStore);
   EXPECT_FALSE(std::filesystem::exists(folder_ / "objects" / "ZarnoObj.journal"));
 }
 
@@ -369,7 +358,7 @@ TEST_F(TextureJobTest, ACheckRunWritesOneLinePerImage) {
 
   EXPECT_EQ(Run("@check"), 1);
   ExpectEnd(2);
-  EXPECT_EQ(ReadText(ErrorListPath()), ReportHead() +
+  EXPECT_EQ(ReadFileText(ErrorListPath()), ReportHead() +
                                            "Tex ID -1 is out of range.\n"
                                            "Tex ID 10000 is out of range.\n"
                                            "Tex ID 12 file 12.bmp good, so far.\n"
@@ -408,10 +397,26 @@ TEST_F(TextureJobTest, ACheckRunReportsAPaletteThatCannotBeAdded) {
   const MessageBoxRecord paletteBox{"No O4 palette\tmatch. You need to save this BMP with a O4 palette.",
                                     "Palette Error", BoxIcon::kHand, true};
   ExpectEnd(2, {paletteBox, paletteBox});
-  EXPECT_EQ(ReadText(ErrorListPath()),
+  EXPECT_EQ(ReadFileText(ErrorListPath()),
             ReportHead() + "Tex ID 3 file 3.bmp needs a new palette, but ZarnoObj.hdr has only 12 palettes.\n"
                            "Tex ID 4 file 4.bmp needs a new palette, but ZarnoObj.hdr has only 12 palettes.\n"
                            "Tex ID 5 file 5.bmp good, so far.\n");
+  ExpectObjectFilesUnchanged();
+}
+
+TEST_F(TextureJobTest, ACheckRunReportsAFullPaletteTable) {
+  HeaderSpec spec = StandardHeaderSpec();
+  for (uint32_t k = 14; k < 2000; ++k) spec.palettes.push_back(TestPalette(k));
+  header_ = BuildHeaderFile(spec);
+  ASSERT_TRUE(WriteFile(HeaderPath(), header_));
+  BmpSpec fresh = StandardTextureBmp(16, 16, 0, 1);
+  fresh.colors = FreshColors();
+  AddImage("3.bmp", fresh);
+  EXPECT_EQ(Run("@check"), 1);
+  const MessageBoxRecord paletteBox{"No O4 palette\tmatch. You need to save this BMP with a O4 palette.",
+                                    "Palette Error", BoxIcon::kHand, true};
+  ExpectEnd(2, {paletteBox});
+  EXPECT_EQ(ReadFileText(ErrorListPath()), ReportHead() + "Tex ID 3 file 3.bmp has no room for its palette.\n");
   ExpectObjectFilesUnchanged();
 }
 
@@ -420,7 +425,7 @@ TEST_F(TextureJobTest, TheObjectFolderArgumentCheckMakesACheckRun) {
   AddImage("1.bmp", StandardTextureBmp(16, 16, 1, 1));
   EXPECT_EQ(RunSkinwright(platform_, "~\"" + Tex() + "\" ~\"check\""), 1);
   ExpectEnd(2);
-  EXPECT_EQ(ReadText(ErrorListPath()), ReportHead() + "Tex ID 1 file 1.bmp good, so far.\n");
+  EXPECT_EQ(ReadFileText(ErrorListPath()), ReportHead() + "Tex ID 1 file 1.bmp good, so far.\n");
   ExpectObjectFilesUnchanged();
 }
 
@@ -428,7 +433,7 @@ TEST_F(TextureJobTest, ACheckRunWithoutImagesShowsTheBox) {
   AddFile("1.dds", {1});
   EXPECT_EQ(Run("@check"), 1);
   ExpectEnd(0, {kNoTexturesBox});
-  EXPECT_EQ(ReadText(ErrorListPath()), ReportHead());
+  EXPECT_EQ(ReadFileText(ErrorListPath()), ReportHead());
   ExpectObjectFilesUnchanged();
 }
 
@@ -456,7 +461,7 @@ TEST_F(TextureJobTest, ADupsRunReportsOnlyNeighboursWithOneIdentifier) {
   }
   EXPECT_EQ(Run("@dups"), 1);
   ExpectEnd(2);
-  EXPECT_EQ(ReadText(ErrorListPath()), ReportHead() +
+  EXPECT_EQ(ReadFileText(ErrorListPath()), ReportHead() +
                                            "Tex ID 13 duplicated.\n"
                                            "Tex ID 13 duplicated.\n"
                                            "Tex ID 40 duplicated.\n"
@@ -468,7 +473,7 @@ TEST_F(TextureJobTest, ADupsRunReportsOnlyNeighboursWithOneIdentifier) {
 TEST_F(TextureJobTest, AFirstImageNumberedMinusOneIsNoDuplicate) {
   AddImage("-1.bmp", StandardTextureBmp(16, 16, 1, 1));
   EXPECT_EQ(Run("@dups"), 1);
-  EXPECT_EQ(ReadText(ErrorListPath()), ReportHead() + "Tex ID -1 is out of range.\n");
+  EXPECT_EQ(ReadFileText(ErrorListPath()), ReportHead() + "Tex ID -1 is out of range.\n");
 }
 
 // ---- DDS runs ----------------------------------------------------------------------------
@@ -482,16 +487,16 @@ TEST_F(TextureJobTest, ADdsRunCopiesTheImagesAndSavesPlaceholders) {
   EXPECT_EQ(Run("@dds"), 1);
   ExpectEnd(2);
   // Search order: 057.DDS, 2.dds, 57.dds; the last copy of 57 wins.
-  EXPECT_EQ(ReadBytes(DdsCopy("57.dds")), (std::vector<uint8_t>{5, 7}));
-  EXPECT_EQ(ReadBytes(DdsCopy("2.dds")), (std::vector<uint8_t>{2}));
+  EXPECT_EQ(ReadFileBytes(DdsCopy("57.dds")), (std::vector<uint8_t>{5, 7}));
+  EXPECT_EQ(ReadFileBytes(DdsCopy("2.dds")), (std::vector<uint8_t>{2}));
   EXPECT_FALSE(std::filesystem::exists(DdsCopy("057.dds")));
   EXPECT_FALSE(std::filesystem::exists(DdsCopy("9.dds")));
 
   HeaderSpec expected = StandardHeaderSpec();
   expected.textures.resize(58, TextureRecord{});
   expected.textures[57] = Record(0, 4000, 64, 0xE0, 0xFF000000, 2);
-  EXPECT_EQ(ReadBytes(HeaderPath()), BuildHeaderFile(expected));
-  EXPECT_EQ(ReadBytes(StorePath()), store_);
+  EXPECT_EQ(ReadFileBytes(HeaderPath()), BuildHeaderFile(expected));
+  EXPECT_EQ(ReadFileBytes(StorePath()), store_);
   EXPECT_TRUE(platform_.ProgressCalls().empty());
   EXPECT_FALSE(std::filesystem::exists(ErrorListPath()));
 }
@@ -501,9 +506,9 @@ TEST_F(TextureJobTest, ACheckDdsRunCopiesButChangesNoObjectFile) {
   AddFile("8.dds", {8});
   EXPECT_EQ(RunSkinwright(platform_, "@dds ~\"" + Tex() + "\" ~\"check\""), 1);
   ExpectEnd(2);
-  EXPECT_EQ(ReadBytes(DdsCopy("8.dds")), (std::vector<uint8_t>{8}));
+  EXPECT_EQ(ReadFileBytes(DdsCopy("8.dds")), (std::vector<uint8_t>{8}));
   ExpectObjectFilesUnchanged();
-  EXPECT_EQ(ReadText(ErrorListPath()), ReportHead());
+  EXPECT_EQ(ReadFileText(ErrorListPath()), ReportHead());
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -12,16 +10,12 @@
 #include "skinwright/texture_store.h"
 #include "tests/support/bmp_builder.h"
 #include "tests/support/header_builder.h"
+#include "tests/support/object_folder.h"
 #include "tests/support/recording_platform.h"
 #include "tests/support/texture_images.h"
 
 namespace zarno {
 namespace {
-
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 TextureRecord Record(uint32_t offset, uint32_t size, uint32_t width, uint32_t flags, uint32_t color,
                      uint32_t palette) {
@@ -85,7 +79,7 @@ class TextureStoreTest : public ::testing::Test {
   }
   void WriteStore(const std::vector<uint8_t>& bytes) { ASSERT_TRUE(WriteFile(StorePath(), bytes)); }
   std::filesystem::path StorePath() const { return folder_ / "objects" / "ZarnoObj.tex"; }
-  std::vector<uint8_t> Store() const { return ReadBytes(StorePath()); }
+  std::vector<uint8_t> Store() const { return ReadFileBytes(StorePath()); }
 
   std::string AddImage(const std::string& name, const BmpSpec& spec) {
     EXPECT_TRUE(WriteFile(folder_ / "tex" / name, BuildBmpFile(spec)));
@@ -445,6 +439,11 @@ std::vector<RejectCase> RejectedImages() {
       {"truncated rows", "1.bmp", truncated},
       {"truncated header", "1.bmp", std::vector<uint8_t>(whole.begin(), whole.begin() + 30)},
       {"huge height", "1.bmp", hugeHeight},
+      {"4096 x 4096 declared over 16 rows", "1.bmp", Built(With(good, [](BmpSpec& s) {
+         s.width = 4096;
+         s.height = 4096;
+       }))},
+      {"biClrUsed 0xFFFFFFFF", "1.bmp", Built(With(good, [](BmpSpec& s) { s.clrUsed = 0xFFFFFFFF; }))},
       {"biClrUsed 255", "1.bmp", Built(With(good, [](BmpSpec& s) {
          s.clrUsed = 255;
          s.colors.resize(255);
@@ -530,7 +529,7 @@ TEST_F(TextureStoreTest, ADdsImageGetsAPlaceholderAndACopy) {
   EXPECT_EQ(state_.db.textureCount, 58u);
   for (uint32_t i = 3; i < 57; ++i) ExpectRecord(state_.db.TextureTable[i], TextureRecord{});
   ExpectRecord(state_.db.TextureTable[57], Record(0, 4000, 64, 0xE0, 0xFF030201, 2));
-  EXPECT_EQ(ReadBytes(folder_ / "objects" / "ZarnoObj" / "57.dds"), dds);
+  EXPECT_EQ(ReadFileBytes(folder_ / "objects" / "ZarnoObj" / "57.dds"), dds);
   EXPECT_EQ(platform_.FileOperations().back(),
             (FileOperationRecord{FileOperation::kCopyFile, paths_.texDir + "57.dds",
                                  paths_.objectDirSlash + "ZarnoObj/57.dds"}));
@@ -542,14 +541,14 @@ TEST_F(TextureStoreTest, ADdsImageLeavesARecordInUseAsItIs) {
   ExpectRecord(state_.db.TextureTable[2], Record(4000, 1500, 32, 0xE0, 0x80402010, 5));
   ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("1x.dds", {4, 5})));
   ExpectRecord(state_.db.TextureTable[1], Record(0, 4000, 64, 0xE0, 0xFF000000, 2));
-  EXPECT_EQ(ReadBytes(folder_ / "objects" / "ZarnoObj" / "2.dds"), (std::vector<uint8_t>{1, 2, 3}));
-  EXPECT_EQ(ReadBytes(folder_ / "objects" / "ZarnoObj" / "1.dds"), (std::vector<uint8_t>{4, 5}));
+  EXPECT_EQ(ReadFileBytes(folder_ / "objects" / "ZarnoObj" / "2.dds"), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(ReadFileBytes(folder_ / "objects" / "ZarnoObj" / "1.dds"), (std::vector<uint8_t>{4, 5}));
 }
 
 TEST_F(TextureStoreTest, LeadingZerosNameTheSameDdsCopy) {
   ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("57.dds", {1})));
   ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("057.dds", {2, 2})));
-  EXPECT_EQ(ReadBytes(folder_ / "objects" / "ZarnoObj" / "57.dds"), (std::vector<uint8_t>{2, 2}));
+  EXPECT_EQ(ReadFileBytes(folder_ / "objects" / "ZarnoObj" / "57.dds"), (std::vector<uint8_t>{2, 2}));
   EXPECT_FALSE(std::filesystem::exists(folder_ / "objects" / "ZarnoObj" / "057.dds"));
 }
 
