@@ -1,9 +1,5 @@
 // Rigwright's command-line entry point.
-#include <cstdio>
-#include <string_view>
-
-#include "core/argument_line.h"
-#include "core/platform_posix.h"
+#include "core/posix_main.h"
 #include "rigwright/rigwright_program.h"
 
 namespace {
@@ -29,14 +25,5 @@ constexpr const char* kVersion = "rigwright 1.0.0\n";
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::string_view(argv[1]) == "--help") {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  if (argc == 2 && std::string_view(argv[1]) == "--version") {
-    std::fputs(kVersion, stdout);
-    return 0;
-  }
-  zarno::PosixPlatform platform("rigwright");
-  return zarno::RunRigwright(platform, zarno::JoinArguments(argc, argv));
+  return zarno::PosixMain(argc, argv, {"rigwright", kUsage, kVersion, zarno::RunRigwright});
 }
