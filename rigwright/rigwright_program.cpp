@@ -1,21 +1,23 @@
 #include "rigwright/rigwright_program.h"
 
-#include "core/install_paths.h"
-#include "core/shell.h"
-#include "rigwright/command_line.h"
 #include "rigwright/model_job.h"
 
 namespace zarno {
 
-int RunRigwright(Platform& platform, std::string_view argumentLine) {
-  RigwrightSettings settings = ParseRigwrightArguments(argumentLine);
-  InstallPaths paths;
-  ShellProgram program{
+ShellProgram MakeRigwrightProgram(Platform& platform, std::string_view argumentLine, RigwrightRun& run) {
+  run.settings = ParseRigwrightArguments(argumentLine);
+  return ShellProgram{
       kRigwrightStartupFailure,
-      [&] { return ResolveModelFolders(platform, settings.checkRun, settings.folders, paths); },
-      [&] { RunModelJob(platform, settings, paths); },
+      [&platform, &run] {
+        return ResolveModelFolders(platform, run.settings.checkRun, run.settings.folders, run.paths);
+      },
+      [&platform, &run] { RunModelJob(platform, run.settings, run.paths); },
   };
-  return RunShell(platform, program);
+}
+
+int RunRigwright(Platform& platform, std::string_view argumentLine) {
+  RigwrightRun run;
+  return RunShell(platform, MakeRigwrightProgram(platform, argumentLine, run));
 }
 
 }  // namespace zarno

@@ -1,22 +1,24 @@
 #include "skinwright/skinwright_program.h"
 
-#include "core/install_paths.h"
-#include "core/shell.h"
-#include "skinwright/command_line.h"
 #include "skinwright/texture_job.h"
 #include "skinwright/texture_paths.h"
 
 namespace zarno {
 
-int RunSkinwright(Platform& platform, std::string_view argumentLine) {
-  SkinwrightSettings settings = ParseSkinwrightArguments(argumentLine);
-  InstallPaths paths;
-  ShellProgram program{
+ShellProgram MakeSkinwrightProgram(Platform& platform, std::string_view argumentLine, SkinwrightRun& run) {
+  run.settings = ParseSkinwrightArguments(argumentLine);
+  return ShellProgram{
       kSkinwrightStartupFailure,
-      [&] { return ResolveTexFolders(platform, settings.checkRun, settings.folders, paths); },
-      [&] { RunTextureJob(platform, settings, paths); },
+      [&platform, &run] {
+        return ResolveTexFolders(platform, run.settings.checkRun, run.settings.folders, run.paths);
+      },
+      [&platform, &run] { RunTextureJob(platform, run.settings, run.paths); },
   };
-  return RunShell(platform, program);
+}
+
+int RunSkinwright(Platform& platform, std::string_view argumentLine) {
+  SkinwrightRun run;
+  return RunShell(platform, MakeSkinwrightProgram(platform, argumentLine, run));
 }
 
 }  // namespace zarno
