@@ -1,8 +1,8 @@
 // Throughput of the LZSS encoder against the literal encoder of the tests, on
 // noise and on texture-like images. Run in a release build:
 //   zarno_benchmarks --benchmark_filter=Lzss
-// After the run a summary gives, per input, how many times faster the
-// production encoder is.
+// After the run a summary gives, per input, both throughputs in MB/s (10^6
+// bytes per second) and how many times faster the production encoder is.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -83,10 +83,12 @@ BENCHMARK_CAPTURE(BM_LzssReference, texture_1024, LzssInput::kTexture1024)->Unit
 BENCHMARK_CAPTURE(BM_LzssProduction, texture_4096, LzssInput::kTexture4096)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_LzssReference, texture_4096, LzssInput::kTexture4096)->Unit(benchmark::kMillisecond);
 
-// The console report, plus the throughput of each encoder per input (the
-// run's label) for the closing summary.
+// The console report (counters as columns, no colours), plus the throughput
+// of each encoder per input (the run's label) for the closing summary.
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
+  SummaryReporter() : ConsoleReporter(OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {

@@ -214,22 +214,21 @@ LzssEncoder::SearchStart LzssEncoder::ClimbFrom(uint32_t finger, const Key& key)
   struct Bound {
     uint32_t node = LZSS_NO_NODE;
     uint32_t equal = 0;
-    uint32_t height = 0;  // steps above the finger
   };
   Bound lower;
   Bound upper;
   uint32_t candidate = finger;
-  uint32_t child = finger;
-  for (uint32_t height = 1; lower.node == LZSS_NO_NODE || upper.node == LZSS_NO_NODE; ++height) {
+  for (uint32_t child = finger; lower.node == LZSS_NO_NODE || upper.node == LZSS_NO_NODE;) {
     const uint32_t parent = slot_[child] / 2;
     if (parent == LZSS_ROOT) break;
     const bool fromLarger = slot_[child] == LargerSlot(parent);
     Bound& bound = fromLarger ? lower : upper;
     if (bound.node == LZSS_NO_NODE) {
       const Comparison comparison = key.CompareWith(&ring_[parent]);
+      // The node equal to the key is on its search path and ends it.
       if (comparison.equal == LZSS_MAX_MATCH) return {parent};
       if (comparison.keyIsLarger == fromLarger) {
-        bound = {parent, comparison.equal, height};
+        bound = {parent, comparison.equal};
       } else {
         // The key lies beyond this bound: the search path leaves the
         // finger's branch here at the latest.
@@ -239,15 +238,11 @@ LzssEncoder::SearchStart LzssEncoder::ClimbFrom(uint32_t finger, const Key& key)
     }
     child = parent;
   }
-  // The closer bound matches longer; on a tie the deeper one (found first)
-  // wins, as it is visited later.
-  const Bound* winner = &upper;
-  if (upper.node == LZSS_NO_NODE || lower.equal > upper.equal) winner = &lower;
-  if (lower.node != LZSS_NO_NODE && upper.node != LZSS_NO_NODE && lower.equal == upper.equal &&
-      lower.height < upper.height) {
-    winner = &lower;
-  }
-  return {candidate, winner->equal, winner->node};
+  // The bound that matches longer is the best of the path so far. On a tie
+  // the candidate, which lies between the two, matches at least as long and,
+  // visited later, takes over.
+  const Bound& winner = lower.equal >= upper.equal ? lower : upper;
+  return {candidate, winner.equal, winner.node};
 }
 
 // Searches down from `start` to where the key belongs, as the search from the

@@ -252,6 +252,9 @@ TEST(LzssDifferential, TextureImages) {
   }
   ExpectSameStreamAndRoundTrip(MakeTextureImage(256, 256, 42), "texture 256");
   ExpectSameStreamAndRoundTrip(MakeTextureImage(512, 512, 43), "texture 512");
+  ExpectSameStreamAndRoundTrip(MakeTextureImage(1024, 1024, 44), "texture 1024");
+  // Rows as long as the ring: the row above is always just out of reach.
+  ExpectSameStreamAndRoundTrip(MakeTextureImage(4096, 48, 45), "texture 4096 wide");
 }
 
 // Inputs many times the ring, where old nodes leave the tree as the ring
