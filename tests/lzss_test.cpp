@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,8 +26,8 @@ struct StreamItem {
   uint32_t matchPosition = 0;
 };
 
-// Splits a stream of `length` input bytes into its items (for checks on the
-// encoder's choices; the stream is known to be whole).
+// Splits a stream of `length` input bytes into its items, for checks on the
+// encoder's choices; a cut stream gives the items before the cut.
 std::vector<StreamItem> ParseItems(const Bytes& stream, size_t length) {
   std::vector<StreamItem> items;
   size_t at = 0;
@@ -40,6 +41,8 @@ std::vector<StreamItem> ParseItems(const Bytes& stream, size_t length) {
     if (item.literal) {
       item.length = 1;
       ++at;
+    } else if (at + 1 >= stream.size()) {
+      break;
     } else {
       item.length = (stream[at] >> 4) + 2u;
       item.matchPosition = (stream[at] & 0xFu) << 8 | stream[at + 1];
