@@ -317,7 +317,9 @@ bool ComesBeforeInSearchOrder(const std::string& a, const std::string& b) {
 std::string ProgressBarLine(std::string_view title, uint32_t percent) {
   percent = std::min<uint32_t>(percent, 100);
   uint32_t filled = percent * kProgressBarCells / 100;
-  std::string line = "\r" + std::string(title) + " [";
+  std::string line("\r");
+  line += title;
+  line += " [";
   line.append(filled, '#');
   line.append(kProgressBarCells - filled, '-');
   char number[8];
