@@ -194,7 +194,9 @@ void InstallParentParser::ReadFormLine() {
 
 // Reads `count` lines of three numbers; points beyond the arrays are read
 // and dropped. Returns how many reads converted at least their first value
-// or met the end of the file.
+// or met the end of the file. A read that converts nothing takes nothing
+// from the text, so every later one would fail alike, and every read after
+// the end meets the end: neither is repeated up to a count of 65535.
 int32_t InstallParentParser::ReadPoints(uint32_t count, PointArrays arrays) {
   int32_t done = 0;
   for (uint32_t j = 0; j < count; ++j) {
@@ -203,7 +205,10 @@ int32_t InstallParentParser::ReadPoints(uint32_t count, PointArrays arrays) {
     float& x = kept ? arrays.x[j] : dropped[0];
     float& y = kept ? arrays.y[j] : dropped[1];
     float& z = kept ? arrays.z[j] : dropped[2];
-    if (ScanSequence(in_).Float(x).Float(y).Float(z).Result() != 0) ++done;
+    const int32_t converted = ScanSequence(in_).Float(x).Float(y).Float(z).Result();
+    if (converted == 0) break;
+    ++done;
+    if (converted < 0) return done + static_cast<int32_t>(count - j - 1);
   }
   return done;
 }
