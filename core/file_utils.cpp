@@ -34,16 +34,27 @@ bool WriteAndClose(File& file, std::span<const uint8_t> bytes) {
 
 }  // namespace
 
+bool WriteFileDurably(Platform& platform, const std::string& path, std::span<const uint8_t> bytes) {
+  std::unique_ptr<File> file = platform.OpenFile(path, OpenMode::kCreate);
+  if (!file) return false;
+  const bool written = WriteAndClose(*file, bytes);
+  file.reset();
+  if (!written) platform.RemoveFile(path);
+  return written;
+}
+
 bool ReplaceFileContents(Platform& platform, const std::string& path,
                          std::span<const uint8_t> bytes) {
   const std::string tempPath = path + ".new";
-  std::unique_ptr<File> temp = platform.OpenFile(tempPath, OpenMode::kCreate);
-  if (!temp) return false;
-  const bool written = WriteAndClose(*temp, bytes);
-  temp.reset();
-  if (written && platform.ReplaceFile(tempPath, path)) return true;
+  if (!WriteFileDurably(platform, tempPath, bytes)) return false;
+  if (platform.ReplaceFile(tempPath, path)) return true;
   platform.RemoveFile(tempPath);
   return false;
+}
+
+bool FileHasContent(Platform& platform, const std::string& path) {
+  const std::optional<uint64_t> size = platform.FileSize(path);
+  return size && *size > 0;
 }
 
 int32_t FileSizeByName(Platform& platform, const std::string& path) {

@@ -16,6 +16,8 @@ inline constexpr std::string_view kObjectDirValue = "objectDir";
 
 inline constexpr std::string_view kHeaderFileName = "ZarnoObj.hdr";
 inline constexpr std::string_view kLodFileName = "ZarnoObj.lod";
+// The folder of DDS texture copies inside the object folder.
+inline constexpr std::string_view kDdsFolderName = "ZarnoObj";
 inline constexpr std::string_view kModelsFolderName = "Models";
 inline constexpr std::string_view kSkinsFolderName = "Skins";
 

@@ -2,12 +2,17 @@
 
 #include <vector>
 
+#include "core/install_paths.h"
 
 namespace zarno {
 namespace {
 
 // The object files whose ".new" files a start-up may find and remove.
 constexpr std::string_view kObjectFileNames[] = {"ZarnoObj.hdr", "ZarnoObj.lod", "ZarnoObj.tex"};
+// The DDS copies waiting under their ".new" names, within the DDS folder.
+constexpr std::string_view kPendingDdsCopyMask = "*.dds.new";
+// A journal lists at most one name per texture record, each a few bytes.
+constexpr uint64_t kMaxJournalSize = uint64_t{1} << 20;
 
 std::string JoinPath(std::string_view folderSlash, std::string_view name) {
   return std::string(folderSlash) + std::string(name);
@@ -30,13 +35,33 @@ bool WriteJournal(Platform& platform, std::string_view folderSlash, std::span<co
   return false;
 }
 
-// The names a journal lists; nothing when it cannot be read. Names holding a
-// separator are refused, so a damaged journal can only touch object files.
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+bool IsPlainName(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (char c : name) {
+    if (IsSeparator(c)) return false;
+  }
+  return true;
+}
+
+// A name a journal may list: a file of the object folder, or one of its DDS
+// folder. Anything else is refused, so a damaged journal can only touch
+// those files.
+bool IsJournalName(std::string_view name) {
+  if (IsPlainName(name)) return true;
+  const std::string_view folder = kDdsFolderName;
+  return name.size() > folder.size() + 1 && name.substr(0, folder.size()) == folder &&
+         IsSeparator(name[folder.size()]) && IsPlainName(name.substr(folder.size() + 1));
+}
+
+// The names a journal lists; nothing when it cannot be read or lists a name
+// it may not.
 std::optional<std::vector<std::string>> ReadJournal(Platform& platform, const std::string& path) {
   std::unique_ptr<File> file = platform.OpenFile(path, OpenMode::kRead);
   if (!file) return std::nullopt;
   std::optional<uint64_t> size = file->Size();
-  if (!size || *size > 4096) return std::nullopt;
+  if (!size || *size > kMaxJournalSize) return std::nullopt;
   std::string text(static_cast<size_t>(*size), '\0');
   if (file->Read(text.data(), text.size()) != text.size()) return std::nullopt;
   std::vector<std::string> names;
@@ -45,19 +70,27 @@ std::optional<std::vector<std::string>> ReadJournal(Platform& platform, const st
     size_t end = text.find('\n', start);
     if (end == std::string::npos) return std::nullopt;  // cut short: not a journal we finished
     std::string name = text.substr(start, end - start);
-    if (name.empty() || name.find_first_of("/\\") != std::string::npos) return std::nullopt;
+    if (!IsJournalName(name)) return std::nullopt;
     names.push_back(name);
     start = end + 1;
   }
   return names;
 }
 
-bool FinishRenames(Platform& platform, std::string_view folderSlash, const std::vector<std::string>& names) {
+// Renames every listed ".new" file over its target. While a run replaces
+// its files every ".new" file is there, so a failed rename is a failure.
+// After an interruption some may have been renamed already: a failed rename
+// is then done all the same when its ".new" file is gone. (Asking first
+// instead would let a failed question pass for a finished rename, and the
+// journal would go with a file not replaced.)
+bool FinishRenames(Platform& platform, std::string_view folderSlash, const std::vector<std::string>& names,
+                   bool someMayBeDone) {
   bool finished = true;
   for (const std::string& name : names) {
     std::string target = JoinPath(folderSlash, name);
     std::string pending = NewFilePath(folderSlash, name);
-    if (platform.FileSize(pending) && !platform.ReplaceFile(pending, target)) finished = false;
+    if (platform.ReplaceFile(pending, target)) continue;
+    if (!someMayBeDone || platform.FileSize(pending)) finished = false;
   }
   return finished;
 }
@@ -76,7 +109,7 @@ bool ReplaceFilesTogether(Platform& platform, std::string_view folderSlash,
   }
   std::vector<std::string> names;
   for (const PendingFile& file : files) names.push_back(file.name);
-  if (!FinishRenames(platform, folderSlash, names)) return false;
+  if (!FinishRenames(platform, folderSlash, names, false)) return false;
   platform.RemoveFile(JoinPath(folderSlash, kJournalFileName));
   return true;
 }
@@ -86,13 +119,17 @@ bool RecoverReplacement(Platform& platform, std::string_view folderSlash) {
   platform.RemoveFile(journal + std::string(kNewFileSuffix));
   if (platform.FileSize(journal)) {
     std::optional<std::vector<std::string>> names = ReadJournal(platform, journal);
-    if (!names || !FinishRenames(platform, folderSlash, *names)) return false;
+    if (!names || !FinishRenames(platform, folderSlash, *names, true)) return false;
     platform.RemoveFile(journal);
     return true;
   }
   for (std::string_view name : kObjectFileNames) {
     std::string pending = NewFilePath(folderSlash, name);
     if (platform.FileSize(pending)) platform.RemoveFile(pending);
+  }
+  const std::string ddsFolder = JoinPath(folderSlash, kDdsFolderName) + platform.PathSeparator();
+  for (const std::string& name : platform.FindFiles(ddsFolder + std::string(kPendingDdsCopyMask))) {
+    platform.RemoveFile(ddsFolder + name);
   }
   return true;
 }

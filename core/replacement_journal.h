@@ -1,8 +1,9 @@
 // Replacing several files of the object folder as one step.
 //
 // A compaction changes two files that must agree: the store (ZarnoObj.lod or
-// ZarnoObj.tex) and ZarnoObj.hdr. One rename cannot replace both, so:
-//   1. both new files are written and flushed under names of their own
+// ZarnoObj.tex) and ZarnoObj.hdr; a DDS run changes ZarnoObj.hdr and the
+// copies in the ZarnoObj folder. One rename cannot replace them all, so:
+//   1. the new files are written and flushed under names of their own
 //      (the target's name followed by ".new");
 //   2. the journal "ZarnoObj.journal" is written (atomically) listing them;
 //   3. each new file is renamed over its target;
@@ -26,7 +27,10 @@ inline constexpr std::string_view kNewFileSuffix = ".new";
 
 // A file of `folder` to replace: the new content waits in name + ".new".
 struct PendingFile {
-  std::string name;  // file name within the folder, e.g. "ZarnoObj.lod"
+  // The file's name within the folder, e.g. "ZarnoObj.lod", or within the
+  // DDS folder below it, e.g. "ZarnoObj/57.dds" (with the platform's
+  // separator).
+  std::string name;
 };
 
 // The path under which the new content of `folder` + `name` is written.
@@ -41,8 +45,8 @@ bool ReplaceFilesTogether(Platform& platform, std::string_view folderSlash,
 
 // Brings `folder` back to a whole state after an interrupted replacement:
 // finishes a journal's renames, or removes left-over ".new" files of the
-// object files when there is no journal. Returns false when a journal was
-// found but could not be finished.
+// object files and of the DDS copies when there is no journal. Returns false
+// when a journal was found but could not be finished.
 bool RecoverReplacement(Platform& platform, std::string_view folderSlash);
 
 }  // namespace zarno

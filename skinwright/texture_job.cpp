@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_utils.h"
 #include "core/format.h"
 #include "core/header_file.h"
 #include "core/replacement_journal.h"
@@ -46,7 +47,9 @@ std::vector<std::string> FindImages(TextureJobState& state) {
   return state.platform.FindFiles(state.paths.texDir + mask);
 }
 
-void InstallImages(TextureJobState& state, const std::vector<std::string>& names) {
+// Hands every image to the texture store. False when a file could not be
+// read or written: the loop stops there.
+bool InstallImages(TextureJobState& state, const std::vector<std::string>& names) {
   for (const std::string& name : names) {
     const std::string path = state.paths.texDir + name;
     if (state.settings.ddsRun) {
@@ -54,19 +57,50 @@ void InstallImages(TextureJobState& state, const std::vector<std::string>& names
     } else {
       InstallTexture(state, path);
     }
+    if (state.ioFailed) return false;
   }
+  return true;
 }
 
-// After the images: a check run closes its report; the other runs save the
-// header database and, with BMP images, compact the store.
+// Throws away the DDS copies of a run that saves nothing.
+void DiscardStagedCopies(TextureJobState& state) {
+  for (const std::string& name : state.stagedDdsCopies) {
+    state.platform.RemoveFile(NewFilePath(state.paths.objectDirSlash, name));
+  }
+  state.stagedDdsCopies.clear();
+}
+
+// A DDS run puts its copies and (outside check runs) the header database in
+// place of the old files as one step, so a failure leaves all of them as
+// they were.
+bool ReplaceDdsCopies(TextureJobState& state) {
+  Platform& platform = state.platform;
+  const std::string& folderSlash = state.paths.objectDirSlash;
+  std::vector<PendingFile> files;
+  for (const std::string& name : state.stagedDdsCopies) files.push_back({name});
+  if (!state.settings.checkRun) {
+    if (!WriteFileDurably(platform, NewFilePath(folderSlash, kHeaderFileName), WriteHeaderDatabase(state.db))) {
+      return false;
+    }
+    files.push_back({std::string(kHeaderFileName)});
+  }
+  state.stagedDdsCopies.clear();  // from here on the journal looks after them
+  return files.empty() || ReplaceFilesTogether(platform, folderSlash, files);
+}
+
+// After the images: a check run closes its report; a DDS run replaces its
+// copies and the header database; a normal run compacts the store, which
+// saves the header database with it. (Saving the header database on its own
+// first would leave it naming the uncompacted store when the compaction
+// fails.)
 bool FinishRun(TextureJobState& state) {
   if (state.settings.checkRun) {
     const bool closed = state.texErrorFile && state.texErrorFile->Close();
     state.texErrorFile.reset();
-    return closed;
+    if (!closed) return false;
   }
-  if (!SaveHeaderDatabase(state.platform, state.paths.hdrPath, state.db)) return false;
-  if (state.settings.ddsRun) return true;
+  if (state.settings.ddsRun) return ReplaceDdsCopies(state);
+  if (state.settings.checkRun) return true;
   return CompactTexFile(state.platform, state.paths, state.db);
 }
 
@@ -105,8 +139,8 @@ bool RunJobSteps(TextureJobState& state) {
     if (state.settings.checkRun) ShowNoTexturesBox(state.platform);
     return false;
   }
-  InstallImages(state, names);
-  if (!FinishRun(state)) {
+  if (!InstallImages(state, names) || !FinishRun(state)) {
+    DiscardStagedCopies(state);
     state.platform.Beep();
     return false;
   }

@@ -6,7 +6,9 @@
 #include <span>
 #include <vector>
 
+#include "core/file_utils.h"
 #include "core/format.h"
+#include "core/replacement_journal.h"
 #include "skinwright/lzss.h"
 #include "skinwright/texture_id.h"
 #include "skinwright/texture_image.h"
@@ -63,6 +65,10 @@ bool TakeIdentifier(const TextureJobState& state, ImageInHand& image) {
 // 256 colours, a power-of-two width, and nothing wrong with its layout.
 bool CheckImage(TextureJobState& state, const std::string& path, ImageInHand& image) {
   image.view = state.platform.ViewFile(path);
+  if (!image.view && !state.settings.checkRun && FileHasContent(state.platform, path)) {
+    state.ioFailed = true;  // an image that is there but cannot be read
+    return false;
+  }
   if (image.view) {
     image.bytes = image.view->Bytes();
     image.format = ReadBitmapFormat(image.bytes);
@@ -144,7 +150,10 @@ bool StoreTexture(TextureJobState& state, const ImageInHand& image, std::span<co
   stream.resize(state.encoder->Compress(pixels, stream));
   const uint64_t offset = TexAppendOffset(state.db);
   if (offset + stream.size() > std::numeric_limits<uint32_t>::max()) return false;
-  if (!AppendToTexStore(state.platform, state.paths, offset, stream)) return false;
+  if (!AppendToTexStore(state.platform, state.paths, offset, stream)) {
+    state.ioFailed = true;
+    return false;
+  }
 
   HeaderDatabase& db = state.db;
   const uint32_t id = static_cast<uint32_t>(image.id);
@@ -262,8 +271,17 @@ bool InstallDdsTexture(TextureJobState& state, const std::string& path) {
   const uint32_t texId = static_cast<uint32_t>(*id);
   GrowTextureTable(db, texId);
   if (db.TextureTable[texId].dataSize == 0) db.TextureTable[texId] = DdsPlaceholderRecord(db);
-  const std::string folder = state.paths.objectDirSlash + std::string(kDdsFolderName) + separator;
-  state.platform.CopyFile(path, folder + Format("%d.dds", *id));
+  // The copy waits under its ".new" name until the job replaces all copies
+  // and the header database together.
+  const std::string copyName = std::string(kDdsFolderName) + separator + Format("%d.dds", *id);
+  if (!state.platform.CopyFile(path, NewFilePath(state.paths.objectDirSlash, copyName))) {
+    // A file with bytes that cannot be copied (a full disk, a missing or
+    // read-only ZarnoObj folder) ends the job.
+    if (FileHasContent(state.platform, path)) state.ioFailed = true;
+    return true;
+  }
+  std::vector<std::string>& staged = state.stagedDdsCopies;
+  if (std::find(staged.begin(), staged.end(), copyName) == staged.end()) staged.push_back(copyName);
   return true;
 }
 

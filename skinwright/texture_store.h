@@ -23,7 +23,6 @@ namespace zarno {
 inline constexpr std::string_view kTexFileName = "ZarnoObj.tex";
 // The store as the host's code opens it; file names ignore case.
 inline constexpr const char* kTexStorePathFormat = "%sZarnoobj.tex";
-inline constexpr std::string_view kDdsFolderName = "ZarnoObj";
 
 // ---- record values --------------------------------------------------------
 inline constexpr uint32_t kTransparentPalette = 2;     // its textures get kTransparentFlags
@@ -78,12 +77,16 @@ std::string TexStorePath(const InstallPaths& paths);
 // every image gets at most one line of TexErrorList.txt and nothing is
 // stored. Returns true when the texture was stored or a dups-only check
 // found no duplicate; false when the image was rejected and after every full
-// check.
+// check. An image that is there but cannot be read, and a store that cannot
+// be written, set state.ioFailed outside check runs: the job must end.
 bool InstallTexture(TextureJobState& state, const std::string& path);
 
 // Gives a DDS image's identifier a record (a placeholder when the record is
-// unused) and copies the file into the ZarnoObj folder as "<id>.dds", in
-// every kind of run. False when the name yields no usable identifier.
+// unused) and copies the file into the ZarnoObj folder as "<id>.dds.new", in
+// every kind of run, noting it in state.stagedDdsCopies; the job puts the
+// copies in place of the old ones at its end. A file with bytes that cannot
+// be copied sets state.ioFailed. False when the name yields no usable
+// identifier.
 bool InstallDdsTexture(TextureJobState& state, const std::string& path);
 
 }  // namespace zarno

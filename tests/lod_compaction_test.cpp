@@ -404,11 +404,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(LodCompactionTest, AnInterruptedReplacementIsFinishedAtTheNextStart) {
   Prepare();
-  // Operation 7 renames the new store over the old one.
-  platform_.FailFileOperation(7);
+  // Operation 6 renames the new store over the old one.
+  platform_.FailFileOperation(6);
   Run();
-  EXPECT_EQ(OperationOfRun(7).operation, FileOperation::kReplaceFile);
-  EXPECT_EQ(OperationOfRun(7).path, paths_.objectDirSlash + "ZarnoObj.lod.new");
+  EXPECT_EQ(OperationOfRun(6).operation, FileOperation::kReplaceFile);
+  EXPECT_EQ(OperationOfRun(6).path, paths_.objectDirSlash + "ZarnoObj.lod.new");
   EXPECT_EQ(platform_.MessageBoxes(),
             (std::vector<MessageBoxRecord>{
                 {"Can not write ZarnoObj.lod: " + paths_.lodPath, "File Open Error", BoxIcon::kHand}}));

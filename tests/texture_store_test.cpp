@@ -529,10 +529,12 @@ TEST_F(TextureStoreTest, ADdsImageGetsAPlaceholderAndACopy) {
   EXPECT_EQ(state_.db.textureCount, 58u);
   for (uint32_t i = 3; i < 57; ++i) ExpectRecord(state_.db.TextureTable[i], TextureRecord{});
   ExpectRecord(state_.db.TextureTable[57], Record(0, 4000, 64, 0xE0, 0xFF030201, 2));
-  EXPECT_EQ(ReadFileBytes(folder_ / "objects" / "ZarnoObj" / "57.dds"), dds);
+  // The copy waits under its ".new" name until the job replaces the copies.
+  EXPECT_EQ(ReadFileBytes(folder_ / "objects" / "ZarnoObj" / "57.dds.new"), dds);
   EXPECT_EQ(platform_.FileOperations().back(),
             (FileOperationRecord{FileOperation::kCopyFile, paths_.texDir + "57.dds",
-                                 paths_.objectDirSlash + "ZarnoObj/57.dds"}));
+                                 paths_.objectDirSlash + "ZarnoObj/57.dds.new"}));
+  EXPECT_EQ(state_.stagedDdsCopies, std::vector<std::string>{"ZarnoObj/57.dds"});
   EXPECT_EQ(Store(), oldStore_);
 }
 
@@ -541,15 +543,16 @@ TEST_F(TextureStoreTest, ADdsImageLeavesARecordInUseAsItIs) {
   ExpectRecord(state_.db.TextureTable[2], Record(4000, 1500, 32, 0xE0, 0x80402010, 5));
   ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("1x.dds", {4, 5})));
   ExpectRecord(state_.db.TextureTable[1], Record(0, 4000, 64, 0xE0, 0xFF000000, 2));
-  EXPECT_EQ(ReadFileBytes(folder_ / "objects" / "ZarnoObj" / "2.dds"), (std::vector<uint8_t>{1, 2, 3}));
-  EXPECT_EQ(ReadFileBytes(folder_ / "objects" / "ZarnoObj" / "1.dds"), (std::vector<uint8_t>{4, 5}));
+  EXPECT_EQ(ReadFileBytes(folder_ / "objects" / "ZarnoObj" / "2.dds.new"), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(ReadFileBytes(folder_ / "objects" / "ZarnoObj" / "1.dds.new"), (std::vector<uint8_t>{4, 5}));
 }
 
 TEST_F(TextureStoreTest, LeadingZerosNameTheSameDdsCopy) {
   ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("57.dds", {1})));
   ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("057.dds", {2, 2})));
-  EXPECT_EQ(ReadFileBytes(folder_ / "objects" / "ZarnoObj" / "57.dds"), (std::vector<uint8_t>{2, 2}));
-  EXPECT_FALSE(std::filesystem::exists(folder_ / "objects" / "ZarnoObj" / "057.dds"));
+  EXPECT_EQ(ReadFileBytes(folder_ / "objects" / "ZarnoObj" / "57.dds.new"), (std::vector<uint8_t>{2, 2}));
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "objects" / "ZarnoObj" / "057.dds.new"));
+  EXPECT_EQ(state_.stagedDdsCopies, std::vector<std::string>{"ZarnoObj/57.dds"});
 }
 
 TEST_F(TextureStoreTest, ADdsImageWithoutAUsableIdentifierIsSkipped) {
@@ -561,11 +564,13 @@ TEST_F(TextureStoreTest, ADdsImageWithoutAUsableIdentifierIsSkipped) {
   EXPECT_TRUE(platform_.FileOperations().empty());
 }
 
-TEST_F(TextureStoreTest, AFailedDdsCopyIsNotReported) {
+// The job then ends with its one beep and saves nothing.
+TEST_F(TextureStoreTest, AFailedDdsCopyEndsTheJobWithoutAWord) {
   platform_.FailFileOperation(1);
   EXPECT_TRUE(InstallDdsTexture(state_, AddBytes("9.dds", {1})));
-  EXPECT_EQ(state_.db.textureCount, 10u);
-  EXPECT_FALSE(std::filesystem::exists(folder_ / "objects" / "ZarnoObj" / "9.dds"));
+  EXPECT_TRUE(state_.ioFailed);
+  EXPECT_TRUE(state_.stagedDdsCopies.empty());
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "objects" / "ZarnoObj" / "9.dds.new"));
   EXPECT_TRUE(platform_.MessageBoxes().empty());
   EXPECT_EQ(platform_.Beeps(), 0);
 }
