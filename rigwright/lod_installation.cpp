@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/block_copy.h"
+#include "core/file_utils.h"
 #include "core/format.h"
 
 namespace zarno {
@@ -14,7 +15,7 @@ namespace {
 // The largest end offset a LOD record can describe.
 constexpr uint64_t kLargestLodEnd = std::numeric_limits<uint32_t>::max();
 
-enum class EntryOutcome { kInstalled, kFailed, kLodWriteFailed };
+enum class EntryOutcome { kInstalled, kFailed, kLodWriteFailed, kModelReadFailed };
 enum class CopyOutcome { kCopied, kModelReadFailed, kLodWriteFailed };
 
 // A problem with one model file: a line of ErrorList.txt in a check run, a
@@ -25,6 +26,12 @@ void ReportModelFileProblem(ModelJobState& state, const std::string& text) {
   } else {
     state.platform.ShowMessageBox(text, "Model File Error", BoxIcon::kExclamation);
   }
+}
+
+// A model file that is there but could not be read: the job ends.
+void ShowModelReadFailure(ModelJobState& state, const std::string& path) {
+  state.platform.ShowMessageBox(Format("Can not read model file: %s", path.c_str()), "File Read Error",
+                                BoxIcon::kHand);
 }
 
 bool HasLodRecordToGive(const HeaderDatabase& db) {
@@ -59,14 +66,10 @@ CopyOutcome CopyModelBlob(ModelJobState& state, File& model, uint64_t size) {
   return CopyOutcome::kCopied;
 }
 
-// Everything that must hold before a byte is written: a size that can be had
-// and recorded, and a record to give.
-bool CanInstall(ModelJobState& state, const std::string& path, std::optional<uint64_t> size) {
-  if (!size) {
-    ReportModelFileProblem(state, Format("Could not get the size of model file: %s.", path.c_str()));
-    return false;
-  }
-  if (state.lodAppendOffset + *size > kLargestLodEnd) {
+// Everything that must hold before a byte is written: a size that can be
+// recorded, and a record to give.
+bool CanInstall(ModelJobState& state, const std::string& path, uint64_t size) {
+  if (state.lodAppendOffset + size > kLargestLodEnd) {
     ReportModelFileProblem(state, Format("Model file does not fit in ZarnoObj.lod: %s.", path.c_str()));
     return false;
   }
@@ -80,19 +83,27 @@ bool CanInstall(ModelJobState& state, const std::string& path, std::optional<uin
 EntryOutcome InstallEntry(ModelJobState& state, const std::string& name, int32_t& lodRef) {
   const std::string path = state.paths.modelDir + name;
   const std::unique_ptr<File> model = state.platform.OpenFile(path, OpenMode::kRead);
+  if (!model && !state.settings.checkRun && FileHasContent(state.platform, path)) {
+    ShowModelReadFailure(state, path);
+    return EntryOutcome::kModelReadFailed;
+  }
   if (!model) {
     ReportModelFileProblem(state, Format("Could not open model file: %s.", path.c_str()));
     return EntryOutcome::kFailed;
   }
   if (state.settings.checkRun) return EntryOutcome::kInstalled;
   const std::optional<uint64_t> size = state.platform.FileSize(path);
-  if (!CanInstall(state, path, size)) return EntryOutcome::kFailed;
+  if (!size) {
+    ShowModelReadFailure(state, path);
+    return EntryOutcome::kModelReadFailed;
+  }
+  if (!CanInstall(state, path, *size)) return EntryOutcome::kFailed;
   if (!state.lodFile) return EntryOutcome::kLodWriteFailed;
   const CopyOutcome copy = CopyModelBlob(state, *model, *size);
   if (copy == CopyOutcome::kLodWriteFailed) return EntryOutcome::kLodWriteFailed;
   if (copy == CopyOutcome::kModelReadFailed) {
-    ReportModelFileProblem(state, Format("Could not read model file: %s.", path.c_str()));
-    return EntryOutcome::kFailed;
+    ShowModelReadFailure(state, path);
+    return EntryOutcome::kModelReadFailed;
   }
   const uint32_t index = TakeLodRecord(state.db);
   LodRecord& record = state.db.LodTable[index];
@@ -127,6 +138,10 @@ LodInstallResult InstallParentLods(ModelJobState& state, uint32_t parentIndex) {
     ++result.failures;
     if (outcome == EntryOutcome::kLodWriteFailed) {
       result.lodWriteFailed = true;
+      return result;
+    }
+    if (outcome == EntryOutcome::kModelReadFailed) {
+      result.modelReadFailed = true;
       return result;
     }
   }

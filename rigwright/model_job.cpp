@@ -18,7 +18,7 @@
 namespace zarno {
 namespace {
 
-enum class LoopOutcome { kCompleted, kAborted, kLodWriteFailed };
+enum class LoopOutcome { kCompleted, kAborted, kLodWriteFailed, kReadFailed };
 
 // A failure that ends the job: a box naming the file.
 void ShowFileFailure(ModelJobState& state, const std::string& text) {
@@ -119,6 +119,13 @@ LoopOutcome ProcessIhrFile(ModelJobState& state, const std::string& name) {
   const std::string path = state.paths.modelDir + name;
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(state.platform, path, bytes)) {
+    // A file that is there but cannot be read ends an install run: going on
+    // would save a database without the parent it describes.
+    if (!state.settings.checkRun && FileHasContent(state.platform, path)) {
+      state.platform.ShowMessageBox(Format("Can not read ihr file: %s", path.c_str()), "File Read Error",
+                                    BoxIcon::kHand);
+      return LoopOutcome::kReadFailed;
+    }
     ReportUnopenedIhrFile(state, path);
     return LoopOutcome::kCompleted;
   }
@@ -130,14 +137,16 @@ LoopOutcome ProcessIhrFile(ModelJobState& state, const std::string& name) {
     ShowFileFailure(state, Format("Can not write ZarnoObj.lod: %s", state.paths.lodPath.c_str()));
     return LoopOutcome::kLodWriteFailed;
   }
+  if (installed.modelReadFailed) return LoopOutcome::kReadFailed;
   if (installed.failures == 0 || TallyFailedParent(state, path)) return LoopOutcome::kCompleted;
   return LoopOutcome::kAborted;
 }
 
 // The files are taken strictly one after the other, in search order, so a
-// later file sees the parents and LOD records that earlier ones added.
-LoopOutcome RunInstallLoop(ModelJobState& state) {
-  const std::vector<std::string> names = FindInstallParentFiles(state);
+// later file sees the parents and LOD records that earlier ones added. The
+// loop walks the files the one search found: a second search could come
+// back empty, and the run would then save and end as if it had done its work.
+LoopOutcome RunInstallLoop(ModelJobState& state, const std::vector<std::string>& names) {
   for (const std::string& name : names) {
     ++state.ihrFileNumber;
     const LoopOutcome outcome = ProcessIhrFile(state, name);
@@ -179,13 +188,14 @@ bool FinishJob(ModelJobState& state) {
 }
 
 void RunInstallOrCheck(ModelJobState& state) {
-  if (FindInstallParentFiles(state).empty()) {
+  const std::vector<std::string> names = FindInstallParentFiles(state);
+  if (names.empty()) {
     state.platform.ShowMessageBox("No Install Parent files (.ihr) found.", "Error", BoxIcon::kHand);
     return;
   }
   if (!OpenLodFile(state)) return;
   if (state.settings.checkRun && !OpenErrorList(state)) return;
-  if (RunInstallLoop(state) != LoopOutcome::kCompleted) return;
+  if (RunInstallLoop(state, names) != LoopOutcome::kCompleted) return;
   if (!FinishJob(state)) return;
   state.platform.Beep();
   state.platform.Beep();

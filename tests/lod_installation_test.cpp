@@ -240,28 +240,50 @@ TEST_F(LodInstallationTest, AFullTableStillReusesFreeRecords) {
   EXPECT_EQ(Refs()[1], -1);
 }
 
-TEST_F(LodInstallationTest, AModelWhoseSizeCannotBeHadIsAFailure) {
-  AskFor({"m.lod"});
+// A model file that is there but cannot be read ends the job: the run must
+// not save a database without the model it was asked to install.
+TEST_F(LodInstallationTest, AModelWhoseSizeCannotBeHadEndsTheJob) {
+  AskFor({"m.lod", "n.lod"});
   AddModel("m.lod", PatternBytes(1, 30));
+  AddModel("n.lod", PatternBytes(2, 30));
   platform.FailFileOperation(2);  // the open works, the size query fails
-  EXPECT_EQ(InstallParentLods(*state, 1).failures, 1);
+  const LodInstallResult result = InstallParentLods(*state, 1);
+  EXPECT_TRUE(result.modelReadFailed);
+  EXPECT_EQ(result.failures, 1);
   EXPECT_EQ(Refs()[0], -1);
+  EXPECT_EQ(Refs()[1], -1);
   EXPECT_EQ(state->db.lodCount, 700u);
-  ASSERT_EQ(platform.MessageBoxes().size(), 1u);
-  EXPECT_EQ(platform.MessageBoxes()[0].text, "Could not get the size of model file: " + ModelPath("m.lod") + ".");
+  EXPECT_EQ(platform.MessageBoxes(),
+            (std::vector<MessageBoxRecord>{
+                {"Can not read model file: " + ModelPath("m.lod"), "File Read Error", BoxIcon::kHand}}));
 }
 
-TEST_F(LodInstallationTest, AModelThatEndsEarlyIsAFailureAndItsSpaceIsUsedAgain) {
+TEST_F(LodInstallationTest, AModelThatCannotBeOpenedButIsThereEndsTheJob) {
+  AskFor({"m.lod"});
+  AddModel("m.lod", PatternBytes(1, 30));
+  platform.FailFileOperation(1);  // the open fails; the file is there with its bytes
+  const LodInstallResult result = InstallParentLods(*state, 1);
+  EXPECT_TRUE(result.modelReadFailed);
+  EXPECT_EQ(Refs()[0], -1);
+  EXPECT_EQ(platform.MessageBoxes(),
+            (std::vector<MessageBoxRecord>{
+                {"Can not read model file: " + ModelPath("m.lod"), "File Read Error", BoxIcon::kHand}}));
+}
+
+TEST_F(LodInstallationTest, AModelThatEndsEarlyEndsTheJobAndRecordsNothing) {
   GrowingSizePlatform growing("short.lod");
   Start(growing, false);
   AskFor({"short.lod", "fine.lod"});
   AddModel("short.lod", PatternBytes(1, 30));
   AddModel("fine.lod", PatternBytes(2, 20));
-  EXPECT_EQ(InstallParentLods(*state, 1).failures, 1);
+  const LodInstallResult result = InstallParentLods(*state, 1);
+  EXPECT_TRUE(result.modelReadFailed);
   EXPECT_EQ(Refs()[0], -1);
-  EXPECT_EQ(Refs()[1], 1401);
-  EXPECT_EQ(FieldsOf(Record(700)), (LodFields{0, 0, 0, 1000, 20}));
-  EXPECT_EQ(growing.MessageBoxes()[0].text, "Could not read model file: " + ModelPath("short.lod") + ".");
+  EXPECT_EQ(Refs()[1], -1);
+  EXPECT_EQ(state->db.lodCount, 700u);
+  EXPECT_EQ(growing.MessageBoxes(),
+            (std::vector<MessageBoxRecord>{
+                {"Can not read model file: " + ModelPath("short.lod"), "File Read Error", BoxIcon::kHand}}));
   state.reset();
 }
 
