@@ -5,7 +5,6 @@
 
 #include "benchmarks/perf_fixtures.h"
 #include "benchmarks/perf_measure.h"
-#include "core/block_copy.h"
 #include "core/format.h"
 #include "core/header_database.h"
 #include "skinwright/lzss.h"
