@@ -1,8 +1,10 @@
 #include "benchmarks/perf_fixtures.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <numeric>
+#include <span>
 #include <string>
 #include <system_error>
 #include <vector>
