@@ -66,13 +66,29 @@ bool SyncDescriptor(int fd) {
   return true;
 }
 
-// Opens `path` with `flags` and keeps it only when it is a regular file. The
-// open does not block on a pipe or device that sits under a file's name.
+// A file without any write permission bit is read-only for every user, the
+// superuser included, as a file with the read-only attribute is on Windows.
+bool IsReadOnly(const struct stat& info) { return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
+
+// Whether `path` names an existing regular file that is read-only; such a
+// file is not replaced.
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && IsReadOnly(info);
+}
+
+// Opens `path` with `flags` and keeps it only when it is a regular file that
+// may be written when `flags` ask to write. The open does not block on a
+// pipe or device that sits under a file's name, and a file is emptied only
+// once it is known to be one that may be.
 int OpenRegularFile(const std::string& path, int flags, mode_t createMode = 0) {
-  int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, createMode);
+  const bool truncate = (flags & O_TRUNC) != 0;
+  int fd = ::open(path.c_str(), (flags & ~O_TRUNC) | O_CLOEXEC | O_NONBLOCK, createMode);
   if (fd < 0) return -1;
   struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  const bool writes = (flags & O_ACCMODE) != O_RDONLY;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || (writes && IsReadOnly(info)) ||
+      (truncate && ::ftruncate(fd, 0) != 0)) {
     ::close(fd);
     return -1;
   }
@@ -455,6 +471,7 @@ std::unique_ptr<FileView> PosixPlatform::ViewFile(const std::string& path) {
 
 bool PosixPlatform::CopyFile(const std::string& from, const std::string& to) {
   std::string target = ResolveCaseInsensitive(to);
+  if (IsReadOnlyFile(target)) return false;
   std::optional<std::string> temp = CopyToTempFile(ResolveCaseInsensitive(from), FolderOf(target));
   if (!temp) return false;
   if (::rename(temp->c_str(), target.c_str()) == 0) return true;
@@ -464,6 +481,7 @@ bool PosixPlatform::CopyFile(const std::string& from, const std::string& to) {
 
 bool PosixPlatform::ReplaceFile(const std::string& from, const std::string& to) {
   std::string target = ResolveCaseInsensitive(to);
+  if (IsReadOnlyFile(target)) return false;
   if (::rename(ResolveCaseInsensitive(from).c_str(), target.c_str()) != 0) return false;
   return SyncFolder(FolderOf(target));
 }

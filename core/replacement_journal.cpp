@@ -95,6 +95,22 @@ bool FinishRenames(Platform& platform, std::string_view folderSlash, const std::
   return finished;
 }
 
+// Whether every target that is there may be replaced. A read-only file
+// (or a folder) in a target's place would stop the renames half way, with
+// some files replaced and a journal that no start could finish.
+bool TargetsCanBeReplaced(Platform& platform, std::string_view folderSlash, std::span<const PendingFile> files) {
+  for (const PendingFile& file : files) {
+    const std::string target = JoinPath(folderSlash, file.name);
+    std::unique_ptr<File> opened = platform.OpenFile(target, OpenMode::kUpdate);
+    if (opened) {
+      opened->Close();
+    } else if (platform.FileSize(target)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string NewFilePath(std::string_view folderSlash, std::string_view name) {
@@ -103,7 +119,7 @@ std::string NewFilePath(std::string_view folderSlash, std::string_view name) {
 
 bool ReplaceFilesTogether(Platform& platform, std::string_view folderSlash,
                           std::span<const PendingFile> files) {
-  if (!WriteJournal(platform, folderSlash, files)) {
+  if (!TargetsCanBeReplaced(platform, folderSlash, files) || !WriteJournal(platform, folderSlash, files)) {
     for (const PendingFile& file : files) platform.RemoveFile(NewFilePath(folderSlash, file.name));
     return false;
   }

@@ -37,9 +37,10 @@ struct PendingFile {
 std::string NewFilePath(std::string_view folderSlash, std::string_view name);
 
 // Replaces every file of `files` by its ".new" file, as one step. The ".new"
-// files must be complete and flushed. False when the journal cannot be
-// written (nothing replaced, the ".new" files removed) or a rename fails
-// (the journal stays, so the next start finishes the step).
+// files must be complete and flushed. False when a target that is there
+// cannot be opened for writing (a read-only file) or the journal cannot be
+// written (nothing replaced, the ".new" files removed), or when a rename
+// fails (the journal stays, so the next start finishes the step).
 bool ReplaceFilesTogether(Platform& platform, std::string_view folderSlash,
                           std::span<const PendingFile> files);
 

@@ -326,8 +326,9 @@ TEST_F(LodCompactionTest, AnUnusedBlobPastTheEndDoesNotMatter) {
 }
 
 // The file operations of a compaction, numbered from 1: open the store, create
-// the new store, create the new header, then the replacement (journal, its
-// rename, the two renames, the journal's removal).
+// the new store, create the new header, then the replacement (open both old
+// files for writing, to know they may be replaced; the journal, its rename,
+// the two renames, the journal's removal).
 struct FailureCase {
   const char* name;
   size_t operation;
@@ -364,7 +365,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "Can not write ZarnoObj.lod: ", false},
         FailureCase{"NewHeaderCannotBeCreated", 3, FileOperation::kOpenFile, "ZarnoObj.hdr.new",
                     "Can not write ZarnoObj.hdr: ", true},
-        FailureCase{"JournalCannotBeWritten", 4, FileOperation::kOpenFile, "ZarnoObj.journal.new",
+        FailureCase{"StoreCannotBeReplaced", 4, FileOperation::kOpenFile, "ZarnoObj.lod",
+                    "Can not write ZarnoObj.lod: ", false},
+        FailureCase{"HeaderCannotBeReplaced", 5, FileOperation::kOpenFile, "ZarnoObj.hdr",
+                    "Can not write ZarnoObj.lod: ", false},
+        FailureCase{"JournalCannotBeWritten", 6, FileOperation::kOpenFile, "ZarnoObj.journal.new",
                     "Can not write ZarnoObj.lod: ", false}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
@@ -404,11 +409,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(LodCompactionTest, AnInterruptedReplacementIsFinishedAtTheNextStart) {
   Prepare();
-  // Operation 6 renames the new store over the old one.
-  platform_.FailFileOperation(6);
+  // Operation 8 renames the new store over the old one.
+  platform_.FailFileOperation(8);
   Run();
-  EXPECT_EQ(OperationOfRun(6).operation, FileOperation::kReplaceFile);
-  EXPECT_EQ(OperationOfRun(6).path, paths_.objectDirSlash + "ZarnoObj.lod.new");
+  EXPECT_EQ(OperationOfRun(8).operation, FileOperation::kReplaceFile);
+  EXPECT_EQ(OperationOfRun(8).path, paths_.objectDirSlash + "ZarnoObj.lod.new");
   EXPECT_EQ(platform_.MessageBoxes(),
             (std::vector<MessageBoxRecord>{
                 {"Can not write ZarnoObj.lod: " + paths_.lodPath, "File Open Error", BoxIcon::kHand}}));

@@ -200,6 +200,8 @@ TEST_F(TexCompactionTest, AFailedFileOperationChangesNothing) {
       FileOperation::kOpenFile,     // the store
       FileOperation::kOpenFile,     // ZarnoObj.tex.new
       FileOperation::kOpenFile,     // ZarnoObj.hdr.new
+      FileOperation::kOpenFile,     // ZarnoObj.tex, which must be replaceable
+      FileOperation::kOpenFile,     // ZarnoObj.hdr, likewise
       FileOperation::kOpenFile,     // ZarnoObj.journal.new
       FileOperation::kReplaceFile,  // the journal
   };
