@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -32,6 +33,16 @@ namespace zarno {
 namespace {
 
 namespace fs = std::filesystem;
+
+// A whole file's bytes, read at once (empty when it cannot be read).
+std::vector<uint8_t> ReadAll(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file) return {};
+  std::vector<uint8_t> bytes(static_cast<size_t>(file.tellg()));
+  file.seekg(0);
+  file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
+}
 
 void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
   ASSERT_TRUE(WriteFile(path, bytes)) << path;
@@ -125,8 +136,8 @@ TEST(DdsCopyJournal, AnInterruptedDdsRunIsFinishedAtTheNextStart) {
   WriteBytes(temp / "ZarnoObj.journal", Text("ZarnoObj/57.dds\nZarnoObj.hdr\n"));
   RecordingPlatform platform;
   EXPECT_TRUE(RecoverReplacement(platform, temp.Path().string() + "/"));
-  EXPECT_EQ(ReadFileBytes(temp / "ZarnoObj" / "57.dds"), (std::vector<uint8_t>{5, 7}));
-  EXPECT_EQ(ReadFileBytes(temp / "ZarnoObj.hdr"), std::vector<uint8_t>{9});
+  EXPECT_EQ(ReadAll(temp / "ZarnoObj" / "57.dds"), (std::vector<uint8_t>{5, 7}));
+  EXPECT_EQ(ReadAll(temp / "ZarnoObj.hdr"), std::vector<uint8_t>{9});
   EXPECT_FALSE(fs::exists(temp / "ZarnoObj.journal"));
   EXPECT_FALSE(fs::exists(temp / "ZarnoObj" / "57.dds.new"));
 }
@@ -139,7 +150,7 @@ TEST(DdsCopyJournal, CopiesLeftWithoutAJournalAreThrownAway) {
   WriteBytes(temp / "ZarnoObj" / "8.DDS.NEW", {8});
   RecordingPlatform platform;
   EXPECT_TRUE(RecoverReplacement(platform, temp.Path().string() + "/"));
-  EXPECT_EQ(ReadFileBytes(temp / "ZarnoObj" / "57.dds"), std::vector<uint8_t>{1});
+  EXPECT_EQ(ReadAll(temp / "ZarnoObj" / "57.dds"), std::vector<uint8_t>{1});
   EXPECT_FALSE(fs::exists(temp / "ZarnoObj" / "57.dds.new"));
   EXPECT_FALSE(fs::exists(temp / "ZarnoObj" / "8.DDS.NEW"));
 }
@@ -292,7 +303,7 @@ Snapshot TakeSnapshot(const fs::path& folder) {
   std::error_code error;
   for (const auto& entry : fs::recursive_directory_iterator(folder, error)) {
     if (entry.is_regular_file()) {
-      files[fs::relative(entry.path(), folder).generic_string()] = ReadFileBytes(entry.path());
+      files[fs::relative(entry.path(), folder).generic_string()] = ReadAll(entry.path());
     }
   }
   return files;

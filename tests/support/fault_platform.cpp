@@ -25,10 +25,12 @@ class FaultInjectingFile : public File {
       : inner_(std::move(inner)), platform_(platform), path_(std::move(path)), mode_(mode) {}
 
   size_t Read(void* buffer, size_t size) override {
+    platform_.NoteTransfer(size);
     const Counted operation = Count(fault_kind::kRead);
     return operation.Allowed() ? inner_->Read(buffer, size) : 0;
   }
   bool Write(const void* data, size_t size) override {
+    platform_.NoteTransfer(size);
     const Counted operation = Count(fault_kind::kWrite);
     return operation.Allowed() && inner_->Write(data, size);
   }

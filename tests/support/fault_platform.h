@@ -7,6 +7,7 @@
 // the boxes and beeps recorded.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -73,6 +74,10 @@ class FaultInjectingPlatform : public Platform {
   bool FailedAny(std::string_view kind) const;
   // The operations, one per line, with the failed ones marked; for messages.
   std::string Describe() const;
+  // The most bytes one Read or Write of an open file asked for: what a run
+  // holds of a file at once.
+  size_t LargestTransfer() const { return largestTransfer_; }
+  void NoteTransfer(size_t size) { largestTransfer_ = std::max(largestTransfer_, size); }
 
   // One counted operation, from its start to its end: made at the start,
   // it tells whether the operation may go ahead; when it goes, the
@@ -132,6 +137,7 @@ class FaultInjectingPlatform : public Platform {
   AfterOperation afterOperation_;
   std::vector<FaultOperation> operations_;
   size_t faultsInjected_ = 0;
+  size_t largestTransfer_ = 0;
 };
 
 }  // namespace zarno
