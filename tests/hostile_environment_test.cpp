@@ -236,7 +236,8 @@ class HostileEnvironmentTest : public ::testing::Test {
 
   // A new parent with two models and an existing parent installed again.
   void WriteModels() {
-    ASSERT_TRUE(WriteIhrFile(Content() / "a_tank.ihr", Ihr(3, {{800.0f, -1, "tank_hi.3ds"}, {200.0f, -1, "tank_lo.3ds"}})));
+    const IhrSpec tank = Ihr(3, {{800.0f, -1, "tank_hi.3ds"}, {200.0f, -1, "tank_lo.3ds"}});
+    ASSERT_TRUE(WriteIhrFile(Content() / "a_tank.ihr", tank));
     ASSERT_TRUE(WriteIhrFile(Content() / "b_hut.ihr", Ihr(1, {{900.0f, -1, "hut.3ds"}})));
     ASSERT_TRUE(WriteFile(Content() / "tank_hi.lod", PatternBytes(1, 100)));
     ASSERT_TRUE(WriteFile(Content() / "tank_lo.lod", PatternBytes(2, 40)));
