@@ -11,6 +11,8 @@ namespace {
 constexpr std::string_view kObjectFileNames[] = {"ZarnoObj.hdr", "ZarnoObj.lod", "ZarnoObj.tex"};
 // The DDS copies waiting under their ".new" names, within the DDS folder.
 constexpr std::string_view kPendingDdsCopyMask = "*.dds.new";
+// The extension of the DDS copies a journal may list.
+constexpr std::string_view kDdsCopyExtension = ".dds";
 // A journal lists at most one name per texture record, each a few bytes.
 constexpr uint64_t kMaxJournalSize = uint64_t{1} << 20;
 
@@ -25,14 +27,46 @@ bool WriteWholeFile(Platform& platform, const std::string& path, std::string_vie
   return file->Close() && written;
 }
 
+std::string JournalPath(std::string_view folderSlash) { return JoinPath(folderSlash, kJournalFileName); }
+
+// Where the journal is written before it counts, and where it goes once its
+// replacement is done.
+std::string UncountedJournalPath(std::string_view folderSlash) {
+  return JournalPath(folderSlash) + std::string(kNewFileSuffix);
+}
+
 bool WriteJournal(Platform& platform, std::string_view folderSlash, std::span<const PendingFile> files) {
   std::string text;
   for (const PendingFile& file : files) text += file.name + "\n";
-  std::string journal = JoinPath(folderSlash, kJournalFileName);
-  std::string journalNew = journal + std::string(kNewFileSuffix);
+  const std::string journal = JournalPath(folderSlash);
+  const std::string journalNew = UncountedJournalPath(folderSlash);
   if (WriteWholeFile(platform, journalNew, text) && platform.ReplaceFile(journalNew, journal)) return true;
   platform.RemoveFile(journalNew);
   return false;
+}
+
+// Takes away the journal of a finished replacement. Renaming it is made
+// durable at once, unlike a removal; when it cannot be renamed, it is
+// removed, and a start that still finds it finds its renames done.
+void RetireJournal(Platform& platform, std::string_view folderSlash) {
+  const std::string journal = JournalPath(folderSlash);
+  const std::string retired = UncountedJournalPath(folderSlash);
+  platform.RemoveFile(platform.ReplaceFile(journal, retired) ? retired : journal);
+}
+
+// Removes the ".new" files of the object files, the DDS copies and the
+// journal: what is left of a replacement that never got its journal, or
+// that is done.
+void RemoveLeftOvers(Platform& platform, std::string_view folderSlash) {
+  for (std::string_view name : kObjectFileNames) {
+    std::string pending = NewFilePath(folderSlash, name);
+    if (platform.FileSize(pending)) platform.RemoveFile(pending);
+  }
+  const std::string ddsFolder = JoinPath(folderSlash, kDdsFolderName) + platform.PathSeparator();
+  for (const std::string& name : platform.FindFiles(ddsFolder + std::string(kPendingDdsCopyMask))) {
+    platform.RemoveFile(ddsFolder + name);
+  }
+  platform.RemoveFile(UncountedJournalPath(folderSlash));
 }
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
@@ -45,14 +79,26 @@ bool IsPlainName(std::string_view name) {
   return true;
 }
 
-// A name a journal may list: a file of the object folder, or one of its DDS
-// folder. Anything else is refused, so a damaged journal can only touch
+bool IsObjectFileName(std::string_view name) {
+  for (std::string_view objectFile : kObjectFileNames) {
+    if (name == objectFile) return true;
+  }
+  return false;
+}
+
+bool EndsWith(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// A name a journal may list: one of the object files, or a DDS copy in the
+// DDS folder. Anything else is refused, so a damaged journal can only touch
 // those files.
 bool IsJournalName(std::string_view name) {
-  if (IsPlainName(name)) return true;
+  if (IsObjectFileName(name)) return true;
   const std::string_view folder = kDdsFolderName;
   return name.size() > folder.size() + 1 && name.substr(0, folder.size()) == folder &&
-         IsSeparator(name[folder.size()]) && IsPlainName(name.substr(folder.size() + 1));
+         IsSeparator(name[folder.size()]) && IsPlainName(name.substr(folder.size() + 1)) &&
+         EndsWith(name, kDdsCopyExtension);
 }
 
 // The names a journal lists; nothing when it cannot be read or lists a name
@@ -126,27 +172,18 @@ bool ReplaceFilesTogether(Platform& platform, std::string_view folderSlash,
   std::vector<std::string> names;
   for (const PendingFile& file : files) names.push_back(file.name);
   if (!FinishRenames(platform, folderSlash, names, false)) return false;
-  platform.RemoveFile(JoinPath(folderSlash, kJournalFileName));
+  RetireJournal(platform, folderSlash);
   return true;
 }
 
 bool RecoverReplacement(Platform& platform, std::string_view folderSlash) {
-  std::string journal = JoinPath(folderSlash, kJournalFileName);
-  platform.RemoveFile(journal + std::string(kNewFileSuffix));
+  const std::string journal = JournalPath(folderSlash);
   if (platform.FileSize(journal)) {
     std::optional<std::vector<std::string>> names = ReadJournal(platform, journal);
     if (!names || !FinishRenames(platform, folderSlash, *names, true)) return false;
-    platform.RemoveFile(journal);
-    return true;
+    RetireJournal(platform, folderSlash);
   }
-  for (std::string_view name : kObjectFileNames) {
-    std::string pending = NewFilePath(folderSlash, name);
-    if (platform.FileSize(pending)) platform.RemoveFile(pending);
-  }
-  const std::string ddsFolder = JoinPath(folderSlash, kDdsFolderName) + platform.PathSeparator();
-  for (const std::string& name : platform.FindFiles(ddsFolder + std::string(kPendingDdsCopyMask))) {
-    platform.RemoveFile(ddsFolder + name);
-  }
+  RemoveLeftOvers(platform, folderSlash);
   return true;
 }
 

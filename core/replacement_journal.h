@@ -7,10 +7,15 @@
 //      (the target's name followed by ".new");
 //   2. the journal "ZarnoObj.journal" is written (atomically) listing them;
 //   3. each new file is renamed over its target;
-//   4. the journal is removed.
+//   4. the journal is renamed to "ZarnoObj.journal.new", and that is removed.
+// The rename of step 4 reaches the disk before anything else happens (a
+// removal need not), so a journal whose renames are done can never come back
+// after a power failure and take the ".new" files of a later run for its own.
+// The journal's ".new" name thus holds a journal that does not count: one
+// being written, or one whose replacement is done.
 // When either program starts, RecoverReplacement finishes the renames of a
-// journal it finds, or throws the ".new" files away when there is none. After
-// a crash at any point the folder therefore holds either all the old files or
+// journal it finds, and throws away every ".new" file that is left. After a
+// crash at any point the folder therefore holds either all the old files or
 // all the new ones.
 #pragma once
 
@@ -45,9 +50,9 @@ bool ReplaceFilesTogether(Platform& platform, std::string_view folderSlash,
                           std::span<const PendingFile> files);
 
 // Brings `folder` back to a whole state after an interrupted replacement:
-// finishes a journal's renames, or removes left-over ".new" files of the
-// object files and of the DDS copies when there is no journal. Returns false
-// when a journal was found but could not be finished.
+// finishes a journal's renames, then removes the ".new" files that are left
+// of the object files, of the DDS copies and of the journal. Returns false
+// (and removes nothing) when a journal was found but could not be finished.
 bool RecoverReplacement(Platform& platform, std::string_view folderSlash);
 
 }  // namespace zarno
