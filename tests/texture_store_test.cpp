@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,17 +23,14 @@ TextureRecord Record(uint32_t offset, uint32_t size, uint32_t width, uint32_t fl
   return TextureRecord{offset, size, width, 0, 0, flags, color, 0, palette, 0};
 }
 
+// Every field in file order, so a mismatch shows the whole record.
+std::array<uint32_t, 10> Fields(const TextureRecord& r) {
+  return {r.fileOffset, r.dataSize, r.width, r.texWord3, r.texWord4,
+          r.flags,      r.color,    r.texWord7, r.paletteIndex, r.texWord9};
+}
+
 void ExpectRecord(const TextureRecord& actual, const TextureRecord& expected) {
-  EXPECT_EQ(actual.fileOffset, expected.fileOffset);
-  EXPECT_EQ(actual.dataSize, expected.dataSize);
-  EXPECT_EQ(actual.width, expected.width);
-  EXPECT_EQ(actual.texWord3, expected.texWord3);
-  EXPECT_EQ(actual.texWord4, expected.texWord4);
-  EXPECT_EQ(actual.flags, expected.flags);
-  EXPECT_EQ(actual.color, expected.color);
-  EXPECT_EQ(actual.texWord7, expected.texWord7);
-  EXPECT_EQ(actual.paletteIndex, expected.paletteIndex);
-  EXPECT_EQ(actual.texWord9, expected.texWord9);
+  EXPECT_EQ(Fields(actual), Fields(expected));
 }
 
 // The pixels of the top `rows` rows of a built image, as the store keeps them.
@@ -40,6 +38,13 @@ std::vector<uint8_t> TopRows(const BmpSpec& spec, size_t rows) {
   std::vector<uint8_t> pixels;
   for (size_t r = 0; r < rows; ++r) pixels.insert(pixels.end(), spec.rows[r].begin(), spec.rows[r].end());
   return pixels;
+}
+
+// Gives palette k a first colour of its own.
+void SetFirstColor(HeaderDatabase& db, uint32_t k, uint8_t red, uint8_t green, uint8_t blue) {
+  db.PaletteTable[k].red[0] = red;
+  db.PaletteTable[k].green[0] = green;
+  db.PaletteTable[k].blue[0] = blue;
 }
 
 // The colour word of palette k of the standard database when it is added.
@@ -108,23 +113,20 @@ class TextureStoreTest : public ::testing::Test {
 
 // ---- record rules ---------------------------------------------------------------
 
-TEST(TextureRecords, ColorKeyTableHoldsTheFixedPalettesWords) {
+TEST(TextureRecords, TheFixedPalettesHaveTheirKeyColorWords) {
   const uint32_t expected[14] = {0xFFFF0000, 0xFFFF00FF, 0x00000000, 0xFFFF00FF, 0xFF000000,
                                  0xFF7F5903, 0xFF815A02, 0xFFFF00FF, 0xFFFF00FF, 0xFFFF00FF,
                                  0xFFFF0000, 0xFFFF00FF, 0xFFFF0000, 0xFFFF00FF};
   HeaderDatabase db(kSkinwrightLimits);
   for (uint32_t k = 0; k < 14; ++k) {
     SCOPED_TRACE(k);
-    EXPECT_EQ(ColorKeyTable[k], expected[k]);
     EXPECT_EQ(TextureColorWord(db, k), expected[k]);
   }
 }
 
 TEST(TextureRecords, ComputesTheColorWordOfAnAddedPalette) {
   HeaderDatabase db(kSkinwrightLimits);
-  db.PaletteTable[14].red[0] = 0x12;
-  db.PaletteTable[14].green[0] = 0x34;
-  db.PaletteTable[14].blue[0] = 0x56;
+  SetFirstColor(db, 14, 0x12, 0x34, 0x56);
   db.PaletteTable[14].alpha[0] = 0x00;
   db.PaletteTable[14].red[1] = 0x99;
   EXPECT_EQ(TextureColorWord(db, 14), 0xFF563412u);
@@ -144,12 +146,8 @@ TEST(TextureRecords, AcceptsPowerOfTwoWidthsFrom16To4096) {
 
 TEST(TextureRecords, IdentifiersFitTheTable) {
   HeaderDatabase db(kSkinwrightLimits);
-  EXPECT_TRUE(IsTextureIdInRange(db, 0));
-  EXPECT_TRUE(IsTextureIdInRange(db, 9999));
-  EXPECT_FALSE(IsTextureIdInRange(db, 10000));
-  EXPECT_FALSE(IsTextureIdInRange(db, -1));
-  EXPECT_FALSE(IsTextureIdInRange(db, INT32_MIN));
-  EXPECT_FALSE(IsTextureIdInRange(db, INT32_MAX));
+  for (int32_t id : {0, 9999}) EXPECT_TRUE(IsTextureIdInRange(db, id)) << id;
+  for (int32_t id : {10000, -1, INT32_MIN, INT32_MAX}) EXPECT_FALSE(IsTextureIdInRange(db, id)) << id;
 }
 
 TEST(TextureRecords, AppendsBehindTheBlobThatBeginsFurthest) {
@@ -199,9 +197,7 @@ TEST(TextureRecords, GrowingTheTableClearsTheRecordsInBetween) {
 
 TEST(TextureRecords, FillsEveryFieldOfAStoredRecord) {
   HeaderDatabase db(kSkinwrightLimits);
-  db.PaletteTable[20].red[0] = 1;
-  db.PaletteTable[20].green[0] = 2;
-  db.PaletteTable[20].blue[0] = 3;
+  SetFirstColor(db, 20, 1, 2, 3);
   ExpectRecord(StoredTextureRecord(db, 10, 20, 64, 2), Record(10, 20, 64, 0xE0, 0x00000000, 2));
   ExpectRecord(StoredTextureRecord(db, 10, 20, 64, 5), Record(10, 20, 64, 0xA0, 0xFF7F5903, 5));
   ExpectRecord(StoredTextureRecord(db, 0, 9, 4096, 0), Record(0, 9, 4096, 0xA0, 0xFFFF0000, 0));
@@ -211,66 +207,67 @@ TEST(TextureRecords, FillsEveryFieldOfAStoredRecord) {
 TEST(TextureRecords, ADdsPlaceholderSharesTextureZerosData) {
   HeaderDatabase db(kSkinwrightLimits);
   db.TextureTable[0] = TextureRecord{40, 300, 128, 7, 8, 0xA0, 0x11223344, 9, 6, 10};
-  db.PaletteTable[14].red[0] = 0xAA;
-  db.PaletteTable[14].green[0] = 0xBB;
-  db.PaletteTable[14].blue[0] = 0xCC;
+  SetFirstColor(db, 14, 0xAA, 0xBB, 0xCC);
   ExpectRecord(DdsPlaceholderRecord(db), Record(40, 300, 128, 0xE0, 0xFFCCBBAA, 6));
 }
 
 // ---- storing BMP images -------------------------------------------------------------
 
-TEST_F(TextureStoreTest, StoresAnImageOfPalette2BehindTheLastBlob) {
-  BmpSpec spec = StandardTextureBmp(64, 64, 2, 11);
-  ASSERT_TRUE(InstallTexture(state_, AddImage("7.bmp", spec)));
-  const std::vector<uint8_t> stream = LzssCompress(TopRows(spec, 64));
-  ASSERT_GT(stream.size(), 0u);
-  EXPECT_EQ(state_.db.textureCount, 8u);
-  ExpectRecord(state_.db.TextureTable[7],
-               Record(5500, static_cast<uint32_t>(stream.size()), 64, 0xE0, 0x00000000, 2));
-  EXPECT_EQ(Store(), StoreWith(stream, 5500));
-  EXPECT_EQ(state_.db.paletteCount, 14u);
-  EXPECT_EQ(state_.db.maxTextureSize, std::max<uint32_t>(4000, static_cast<uint32_t>(stream.size())));
-  EXPECT_TRUE(platform_.MessageBoxes().empty());
-}
-
-TEST_F(TextureStoreTest, ReplacesARecordInUseWithAnImageOfPalette5) {
-  BmpSpec spec = StandardTextureBmp(32, 32, 5, 12);
-  ASSERT_TRUE(InstallTexture(state_, AddImage("0roof.bmp", spec)));
-  const std::vector<uint8_t> stream = LzssCompress(TopRows(spec, 32));
-  EXPECT_EQ(state_.db.textureCount, 3u);
-  ExpectRecord(state_.db.TextureTable[0],
-               Record(5500, static_cast<uint32_t>(stream.size()), 32, 0xA0, 0xFF7F5903, 5));
-  EXPECT_EQ(Store(), StoreWith(stream, 5500));
-}
-
-TEST_F(TextureStoreTest, AddsAPaletteForANewColorTable) {
-  BmpSpec spec = StandardTextureBmp(16, 16, 0, 13);
-  spec.colors = FreshColors(9);
-  ASSERT_TRUE(InstallTexture(state_, AddImage("1.bmp", spec)));
-  ASSERT_EQ(state_.db.paletteCount, 15u);
-  const PaletteRecord& added = state_.db.PaletteTable[14];
-  for (size_t i = 0; i < 256; ++i) {
-    EXPECT_EQ(added.red[i], spec.colors[i].red);
-    EXPECT_EQ(added.green[i], spec.colors[i].green);
-    EXPECT_EQ(added.blue[i], spec.colors[i].blue);
-    EXPECT_EQ(added.alpha[i], 255);
+// Each image goes behind the last blob (5500) as the LZSS stream of its top
+// `width` rows, whatever its record held before.
+TEST_F(TextureStoreTest, StoresAnImageBehindTheLastBlob) {
+  struct StoreCase {
+    const char* what;
+    std::string name;
+    BmpSpec spec;
+    uint32_t textureCount;
+    uint32_t palette;
+    uint32_t flags;
+    uint32_t color;
+  };
+  BmpSpec withoutFileHeader = StandardTextureBmp(16, 16, 6, 8);
+  withoutFileHeader.fileHeader = false;
+  const StoreCase cases[] = {
+      {"new record, palette 2", "7.bmp", StandardTextureBmp(64, 64, 2, 11), 8, 2, 0xE0, 0x00000000},
+      {"record in use, palette 5", "0roof.bmp", StandardTextureBmp(32, 32, 5, 12), 3, 5, 0xA0, 0xFF7F5903},
+      {"taller than wide", "4.bmp", StandardTextureBmp(16, 40, 3, 8), 5, 3, 0xA0, 0xFFFF00FF},
+      {"no file header", "5.bmp", withoutFileHeader, 6, 6, 0xA0, 0xFF815A02},
+  };
+  for (const StoreCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    LoadHeader(StandardHeaderSpec());
+    WriteStore(oldStore_);
+    ASSERT_TRUE(InstallTexture(state_, AddImage(c.name, c.spec)));
+    const auto width = static_cast<uint32_t>(c.spec.width);
+    const std::vector<uint8_t> stream = LzssCompress(TopRows(c.spec, width));
+    const auto size = static_cast<uint32_t>(stream.size());
+    EXPECT_EQ(state_.db.textureCount, c.textureCount);
+    ExpectRecord(state_.db.TextureTable[std::stoul(c.name)], Record(5500, size, width, c.flags, c.color, c.palette));
+    EXPECT_EQ(Store(), StoreWith(stream, 5500));
+    EXPECT_EQ(state_.db.paletteCount, 14u);
+    EXPECT_EQ(state_.db.maxTextureSize, std::max<uint32_t>(4000, size));
   }
-  EXPECT_EQ(added.palWord0, 0u);
-  EXPECT_EQ(added.palWord1, 0u);
-  const std::vector<uint8_t> stream = LzssCompress(TopRows(spec, 16));
-  ExpectRecord(state_.db.TextureTable[1], Record(5500, static_cast<uint32_t>(stream.size()), 16, 0xA0,
-                                                 AddedColorWord(spec.colors), 14));
-  EXPECT_EQ(Store(), StoreWith(stream, 5500));
   EXPECT_TRUE(platform_.MessageBoxes().empty());
 }
 
+// The first image adds its colour table as palette 14 (alpha 255); the
+// second, alike but for the fourth bytes, which are not compared, uses it.
 TEST_F(TextureStoreTest, TwoImagesWithOneNewColorTableAddOnePalette) {
   BmpSpec first = StandardTextureBmp(16, 16, 0, 21);
   first.colors = FreshColors(40);
   BmpSpec second = StandardTextureBmp(32, 32, 0, 22);
   second.colors = first.colors;
-  for (BmpColor& color : second.colors) color.reserved = 0x5A;  // fourth bytes are not compared
+  for (BmpColor& color : second.colors) color.reserved = 0x5A;
   ASSERT_TRUE(InstallTexture(state_, AddImage("30.bmp", first)));
+  ASSERT_EQ(state_.db.paletteCount, 15u);
+  const PaletteRecord& added = state_.db.PaletteTable[14];
+  for (size_t i = 0; i < 256; ++i) {
+    const std::array<uint8_t, 4> entry{added.red[i], added.green[i], added.blue[i], added.alpha[i]};
+    EXPECT_EQ(entry, (std::array<uint8_t, 4>{first.colors[i].red, first.colors[i].green, first.colors[i].blue, 255}))
+        << i;
+  }
+  EXPECT_EQ(added.palWord0, 0u);
+  EXPECT_EQ(added.palWord1, 0u);
   ASSERT_TRUE(InstallTexture(state_, AddImage("31.bmp", second)));
   EXPECT_EQ(state_.db.paletteCount, 15u);
   const std::vector<uint8_t> firstStream = LzssCompress(TopRows(first, 16));
@@ -284,6 +281,7 @@ TEST_F(TextureStoreTest, TwoImagesWithOneNewColorTableAddOnePalette) {
   both.insert(both.end(), secondStream.begin(), secondStream.end());
   EXPECT_EQ(Store(), StoreWith(both, 5500));
   EXPECT_EQ(state_.db.textureCount, 32u);
+  EXPECT_TRUE(platform_.MessageBoxes().empty());
 }
 
 TEST_F(TextureStoreTest, AnIdentifierBeyondTheTableGrowsIt) {
@@ -309,40 +307,13 @@ TEST_F(TextureStoreTest, WritesAtTheAppendOffsetWhateverTheStoresLength) {
   EXPECT_EQ(state_.db.TextureTable[1].fileOffset, 150u);
   EXPECT_EQ(Store(), StoreWith(stream, 150));
 
-  // Only record 5 in use, at 0 with 100 bytes, and record 0 unused: at 100.
-  for (uint32_t i = 0; i < state_.db.textureCount; ++i) state_.db.TextureTable[i] = TextureRecord{};
-  state_.db.textureCount = 6;
-  state_.db.TextureTable[5] = Record(0, 100, 16, 0xA0, 0, 0);
-  WriteStore(oldStore_);
-  ASSERT_TRUE(InstallTexture(state_, AddImage("2.bmp", spec)));
-  EXPECT_EQ(state_.db.TextureTable[2].fileOffset, 100u);
-  EXPECT_EQ(Store(), StoreWith(stream, 100));
-
   // A store shorter than the append offset is extended with zeros.
+  state_.db.textureCount = 6;
   state_.db.TextureTable[5] = Record(9000, 100, 16, 0xA0, 0, 0);
-  state_.db.TextureTable[2] = TextureRecord{};
   WriteStore(oldStore_);
   ASSERT_TRUE(InstallTexture(state_, AddImage("3.bmp", spec)));
   EXPECT_EQ(state_.db.TextureTable[3].fileOffset, 9100u);
   EXPECT_EQ(Store(), StoreWith(stream, 9100));
-}
-
-TEST_F(TextureStoreTest, StoresTheTopRowsOfATallerImage) {
-  BmpSpec spec = StandardTextureBmp(16, 40, 3, 8);
-  ASSERT_TRUE(InstallTexture(state_, AddImage("4.bmp", spec)));
-  const std::vector<uint8_t> stream = LzssCompress(TopRows(spec, 16));
-  ExpectRecord(state_.db.TextureTable[4],
-               Record(5500, static_cast<uint32_t>(stream.size()), 16, 0xA0, 0xFFFF00FF, 3));
-  EXPECT_EQ(Store(), StoreWith(stream, 5500));
-}
-
-TEST_F(TextureStoreTest, ReadsAnImageWithoutAFileHeader) {
-  BmpSpec spec = StandardTextureBmp(16, 16, 6, 8);
-  spec.fileHeader = false;
-  ASSERT_TRUE(InstallTexture(state_, AddImage("5.bmp", spec)));
-  const std::vector<uint8_t> stream = LzssCompress(TopRows(spec, 16));
-  ExpectRecord(state_.db.TextureTable[5],
-               Record(5500, static_cast<uint32_t>(stream.size()), 16, 0xA0, 0xFF815A02, 6));
 }
 
 TEST_F(TextureStoreTest, RaisesMaxTextureSizeOnlyForALargerStream) {
@@ -476,13 +447,6 @@ TEST_F(TextureStoreTest, SkipsRejectedImagesSilentlyAndChangesNothing) {
   EXPECT_EQ(platform_.Beeps(), 0);
 }
 
-TEST_F(TextureStoreTest, AnImageWithoutAUsableIdentifierIsNeverOpened) {
-  BmpSpec spec = StandardTextureBmp(16, 16, 1, 5);
-  EXPECT_FALSE(InstallTexture(state_, AddImage("roof.bmp", spec)));
-  EXPECT_FALSE(InstallTexture(state_, AddImage("10000.bmp", spec)));
-  EXPECT_TRUE(platform_.FileOperations().empty());
-}
-
 const MessageBoxRecord kPaletteBox{"No O4 palette\tmatch. You need to save this BMP with a O4 palette.",
                                    "Palette Error", BoxIcon::kHand, true};
 
@@ -521,9 +485,7 @@ TEST_F(TextureStoreTest, WithoutTheFixedPalettesNoPaletteIsAdded) {
 // ---- DDS images -------------------------------------------------------------------------
 
 TEST_F(TextureStoreTest, ADdsImageGetsAPlaceholderAndACopy) {
-  state_.db.PaletteTable[14].red[0] = 0x01;
-  state_.db.PaletteTable[14].green[0] = 0x02;
-  state_.db.PaletteTable[14].blue[0] = 0x03;
+  SetFirstColor(state_.db, 14, 0x01, 0x02, 0x03);
   const std::vector<uint8_t> dds = MakeTextureImage(300, 1, 4);
   ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("57.dds", dds)));
   EXPECT_EQ(state_.db.textureCount, 58u);
@@ -555,10 +517,11 @@ TEST_F(TextureStoreTest, LeadingZerosNameTheSameDdsCopy) {
   EXPECT_EQ(state_.stagedDdsCopies, std::vector<std::string>{"ZarnoObj/57.dds"});
 }
 
-TEST_F(TextureStoreTest, ADdsImageWithoutAUsableIdentifierIsSkipped) {
+TEST_F(TextureStoreTest, AnImageWithoutAUsableIdentifierIsNeverOpened) {
+  const BmpSpec spec = StandardTextureBmp(16, 16, 1, 5);
+  for (const char* name : {"roof.bmp", "10000.bmp"}) EXPECT_FALSE(InstallTexture(state_, AddImage(name, spec))) << name;
   for (const char* name : {"sky.dds", "10000.dds", "-5.dds"}) {
-    SCOPED_TRACE(name);
-    EXPECT_FALSE(InstallDdsTexture(state_, AddBytes(name, {1})));
+    EXPECT_FALSE(InstallDdsTexture(state_, AddBytes(name, {1}))) << name;
   }
   EXPECT_EQ(state_.db.textureCount, 3u);
   EXPECT_TRUE(platform_.FileOperations().empty());
