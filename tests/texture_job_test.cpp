@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -49,6 +49,13 @@ PaletteSpec AddedPalette(const std::vector<BmpColor>& colors) {
   PaletteSpec palette;
   for (size_t i = 0; i < 256; ++i) palette.entries[i] = {colors[i].red, colors[i].green, colors[i].blue, 255};
   return palette;
+}
+
+// A 16 × 16 image whose colour table matches no palette.
+BmpSpec FreshImage() {
+  BmpSpec fresh = StandardTextureBmp(16, 16, 0, 1);
+  fresh.colors = FreshColors();
+  return fresh;
 }
 
 BmpSpec Changed(BmpSpec spec, void (*change)(BmpSpec&)) {
@@ -101,6 +108,14 @@ class TextureJobTest : public ::testing::Test {
     EXPECT_EQ(platform_.MessageBoxes(), boxes);
     EXPECT_EQ(platform_.CloseRequests(), 1);
   }
+  // The standard database with palettes 0 to count - 1.
+  void WritePalettes(uint32_t count) {
+    HeaderSpec spec = StandardHeaderSpec();
+    spec.palettes.clear();
+    for (uint32_t k = 0; k < count; ++k) spec.palettes.push_back(TestPalette(k));
+    header_ = BuildHeaderFile(spec);
+    ASSERT_TRUE(WriteFile(HeaderPath(), header_));
+  }
   std::vector<std::string> ObjectFolderNames() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder_ / "objects")) {
@@ -123,6 +138,8 @@ class TextureJobTest : public ::testing::Test {
 };
 
 const MessageBoxRecord kNoTexturesBox{"No Texture files (.bmp/.dds) found.", "Error", BoxIcon::kHand, false};
+const MessageBoxRecord kPaletteBox{"No O4 palette\tmatch. You need to save this BMP with a O4 palette.",
+                                   "Palette Error", BoxIcon::kHand, true};
 
 // ---- normal runs ---------------------------------------------------------------------
 
@@ -156,17 +173,17 @@ TEST_F(TextureJobTest, ANormalRunStoresTheImagesAndCompactsTheStore) {
   const uint32_t newColor = 0xFF000000u + (uint32_t{FreshColors()[0].blue} << 16) +
                             (uint32_t{FreshColors()[0].green} << 8) + FreshColors()[0].red;
   expected.textures.resize(22, TextureRecord{});
-  uint32_t at = 4000;
-  expected.textures[2] = Record(at, SizeOf(s2), 16, 0xA0, 0xFF815A02, 6);
-  at += SizeOf(s2);
-  expected.textures[5] = Record(at, SizeOf(s5), 16, 0xA0, 0xFF7F5903, 5);
-  at += SizeOf(s5);
-  expected.textures[7] = Record(at, SizeOf(s7), 32, 0xE0, 0x00000000, 2);
-  at += SizeOf(s7);
-  expected.textures[20] = Record(at, SizeOf(s20), 16, 0xA0, newColor, 14);
-  at += SizeOf(s20);
-  expected.textures[21] = Record(at, SizeOf(s21), 64, 0xA0, newColor, 14);
-  expected.maxTextureSize = std::max({4000u, SizeOf(s2), SizeOf(s5), SizeOf(s7), SizeOf(s20), SizeOf(s21)});
+  // Back to back behind texture 0, in identifier order.
+  const std::vector<std::pair<int, TextureRecord>> stored = {
+      {2, Record(4000, SizeOf(s2), 16, 0xA0, 0xFF815A02, 6)},
+      {5, Record(4000 + SizeOf(s2), SizeOf(s5), 16, 0xA0, 0xFF7F5903, 5)},
+      {7, Record(4000 + SizeOf(Joined({s2, s5})), SizeOf(s7), 32, 0xE0, 0x00000000, 2)},
+      {20, Record(4000 + SizeOf(Joined({s2, s5, s7})), SizeOf(s20), 16, 0xA0, newColor, 14)},
+      {21, Record(4000 + SizeOf(Joined({s2, s5, s7, s20})), SizeOf(s21), 64, 0xA0, newColor, 14)}};
+  for (const auto& [id, record] : stored) {
+    expected.textures[id] = record;
+    expected.maxTextureSize = std::max(expected.maxTextureSize, record.dataSize);
+  }
   EXPECT_EQ(ReadFileBytes(HeaderPath()), BuildHeaderFile(expected));
 
   using Kind = ProgressCall::Kind;
@@ -230,22 +247,18 @@ TEST_F(TextureJobTest, DefaultsToTheSkinsFolderOfTheCurrentDirectory) {
 
 // ---- failures ----------------------------------------------------------------------------
 
+// No image is opened; a check run's report holds only its first line.
 TEST_F(TextureJobTest, AMissingHeaderDatabaseGivesOneBeep) {
   std::filesystem::remove(HeaderPath());
   AddImage("1.bmp", StandardTextureBmp(16, 16, 1, 1));
   EXPECT_EQ(Run(""), 1);
   ExpectEnd(1);
+  EXPECT_FALSE(ImagesWereOpened());
+  EXPECT_EQ(Run("@check"), 1);
+  EXPECT_EQ(platform_.Beeps(), 2);
+  EXPECT_EQ(ReadFileText(ErrorListPath()), ReportHead());
   EXPECT_EQ(ReadFileBytes(StorePath()), store_);
   EXPECT_FALSE(std::filesystem::exists(HeaderPath()));
-  EXPECT_FALSE(ImagesWereOpened());
-}
-
-TEST_F(TextureJobTest, ACheckRunWithoutAHeaderDatabaseReportsOnlyItsFirstLine) {
-  std::filesystem::remove(HeaderPath());
-  AddImage("1.bmp", StandardTextureBmp(16, 16, 1, 1));
-  EXPECT_EQ(Run("@check"), 1);
-  ExpectEnd(1);
-  EXPECT_EQ(ReadFileText(ErrorListPath()), ReportHead());
 }
 
 TEST_F(TextureJobTest, AHeaderDatabaseThatCannotBeReadWholeIsNeverWrittenBack) {
@@ -325,8 +338,6 @@ TEST_F(TextureJobTest, AnInterruptedCompactionIsFinishedFirst) {
 
 TEST_F(TextureJobTest, ACheckRunWritesOneLinePerImage) {
   const BmpSpec good = StandardTextureBmp(16, 16, 1, 1);
-  BmpSpec fresh = good;
-  fresh.colors = FreshColors();
   std::vector<uint8_t> truncated = BuildBmpFile(good);
   truncated.resize(truncated.size() - 10);
   AddImage("12.bmp", good);
@@ -347,7 +358,7 @@ TEST_F(TextureJobTest, ACheckRunWritesOneLinePerImage) {
              s.height = 8;
              s.rows.resize(8);
            }));
-  AddImage("20.bmp", fresh);
+  AddImage("20.bmp", FreshImage());
   AddImage("21.bmp", Changed(good, [](BmpSpec& s) { s.bitCount = 24; }));
   AddImage("22.bmp", Changed(good, [](BmpSpec& s) { s.infoHeaderSize = 56; }));
   AddImage("23.bmp", Changed(good, [](BmpSpec& s) { s.compression = 1; }));
@@ -387,19 +398,12 @@ TEST_F(TextureJobTest, ACheckRunWritesOneLinePerImage) {
 }
 
 TEST_F(TextureJobTest, ACheckRunReportsAPaletteThatCannotBeAdded) {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.palettes.resize(12);
-  header_ = BuildHeaderFile(spec);
-  ASSERT_TRUE(WriteFile(HeaderPath(), header_));
-  BmpSpec fresh = StandardTextureBmp(16, 16, 0, 1);
-  fresh.colors = FreshColors();
-  AddImage("3.bmp", fresh);
+  WritePalettes(12);
+  AddImage("3.bmp", FreshImage());
   AddImage("4.bmp", StandardTextureBmp(16, 16, 13, 1));  // palette 13 is not there either
   AddImage("5.bmp", StandardTextureBmp(16, 16, 11, 1));
   EXPECT_EQ(Run("@check"), 1);
-  const MessageBoxRecord paletteBox{"No O4 palette\tmatch. You need to save this BMP with a O4 palette.",
-                                    "Palette Error", BoxIcon::kHand, true};
-  ExpectEnd(2, {paletteBox, paletteBox});
+  ExpectEnd(2, {kPaletteBox, kPaletteBox});
   EXPECT_EQ(ReadFileText(ErrorListPath()),
             ReportHead() + "Tex ID 3 file 3.bmp needs a new palette, but ZarnoObj.hdr has only 12 palettes.\n"
                            "Tex ID 4 file 4.bmp needs a new palette, but ZarnoObj.hdr has only 12 palettes.\n"
@@ -408,17 +412,10 @@ TEST_F(TextureJobTest, ACheckRunReportsAPaletteThatCannotBeAdded) {
 }
 
 TEST_F(TextureJobTest, ACheckRunReportsAFullPaletteTable) {
-  HeaderSpec spec = StandardHeaderSpec();
-  for (uint32_t k = 14; k < 2000; ++k) spec.palettes.push_back(TestPalette(k));
-  header_ = BuildHeaderFile(spec);
-  ASSERT_TRUE(WriteFile(HeaderPath(), header_));
-  BmpSpec fresh = StandardTextureBmp(16, 16, 0, 1);
-  fresh.colors = FreshColors();
-  AddImage("3.bmp", fresh);
+  WritePalettes(2000);
+  AddImage("3.bmp", FreshImage());
   EXPECT_EQ(Run("@check"), 1);
-  const MessageBoxRecord paletteBox{"No O4 palette\tmatch. You need to save this BMP with a O4 palette.",
-                                    "Palette Error", BoxIcon::kHand, true};
-  ExpectEnd(2, {paletteBox});
+  ExpectEnd(2, {kPaletteBox});
   EXPECT_EQ(ReadFileText(ErrorListPath()), ReportHead() + "Tex ID 3 file 3.bmp has no room for its palette.\n");
   ExpectObjectFilesUnchanged();
 }
@@ -432,18 +429,15 @@ TEST_F(TextureJobTest, TheObjectFolderArgumentCheckMakesACheckRun) {
   ExpectObjectFilesUnchanged();
 }
 
+// First without any BMP image, then without the texture folder.
 TEST_F(TextureJobTest, ACheckRunWithoutImagesShowsTheBox) {
   AddFile("1.dds", {1});
   EXPECT_EQ(Run("@check"), 1);
-  ExpectEnd(0, {kNoTexturesBox});
   EXPECT_EQ(ReadFileText(ErrorListPath()), ReportHead());
-  ExpectObjectFilesUnchanged();
-}
-
-TEST_F(TextureJobTest, ACheckRunOnAMissingTextureFolderShowsTheBox) {
   std::filesystem::remove_all(folder_ / "tex");
   EXPECT_EQ(Run("@check"), 1);
-  ExpectEnd(0, {kNoTexturesBox});
+  EXPECT_EQ(platform_.Beeps(), 0);
+  EXPECT_EQ(platform_.MessageBoxes(), (std::vector{kNoTexturesBox, kNoTexturesBox}));
   ExpectObjectFilesUnchanged();
 }
 
