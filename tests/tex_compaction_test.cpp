@@ -25,12 +25,6 @@ std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, size_t offset, siz
           bytes.begin() + static_cast<std::ptrdiff_t>(offset + size)};
 }
 
-std::vector<uint8_t> Joined(std::initializer_list<std::vector<uint8_t>> parts) {
-  std::vector<uint8_t> all;
-  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-
 class TexCompactionTest : public ::testing::Test {
  protected:
   TexCompactionTest() {
@@ -73,10 +67,6 @@ class TexCompactionTest : public ::testing::Test {
 
   // A failed compaction leaves both files, the tables and the progress
   // display as they were.
-  void ExpectNothingChanged(const std::vector<uint8_t>& storeBefore, const std::vector<TextureRecord>& textures,
-                            uint32_t maxTextureSize) {
-    ExpectNothingChanged(platform_, storeBefore, textures, maxTextureSize);
-  }
   void ExpectNothingChanged(const RecordingPlatform& platform, const std::vector<uint8_t>& storeBefore,
                             const std::vector<TextureRecord>& textures, uint32_t maxTextureSize) {
     EXPECT_EQ(Store(), storeBefore);
@@ -95,17 +85,51 @@ class TexCompactionTest : public ::testing::Test {
   std::vector<uint8_t> store_;
 };
 
+// Each record in use gets its own copy of its data, in index order; unused
+// records keep their fields; maxTextureSize only ever grows. Compacting
+// again changes nothing.
 TEST_F(TexCompactionTest, PacksTheRecordsInUseInIndexOrder) {
-  Prepare({Texture(100, 30), Texture(0, 50, 2), Texture(999, 0), Texture(50, 20, 14), Texture(150, 10)}, 25);
-  ASSERT_TRUE(CompactTexFile(platform_, paths_, db_));
-  EXPECT_EQ(Store(), Joined({Slice(store_, 100, 30), Slice(store_, 0, 50), Slice(store_, 50, 20),
-                             Slice(store_, 150, 10)}));
-  const std::vector<TextureRecord> packed = {Texture(0, 30), Texture(30, 50, 2), Texture(999, 0),
-                                             Texture(80, 20, 14), Texture(100, 10)};
-  EXPECT_EQ(Header(), HeaderWith(packed, 50));
-  EXPECT_EQ(db_.maxTextureSize, 50u);
-  EXPECT_EQ(db_.TextureTable[3].fileOffset, 80u);
-  ExpectOnlyTheObjectFiles();
+  struct PackCase {
+    const char* what;
+    std::vector<TextureRecord> textures;
+    uint32_t maxTextureSize;
+    std::vector<std::pair<size_t, size_t>> slices;  // offset and size in the old store
+    std::vector<TextureRecord> packed;
+    uint32_t packedMaxTextureSize;
+  };
+  const PackCase cases[] = {
+      {"out of order",
+       {Texture(100, 30), Texture(0, 50, 2), Texture(999, 0), Texture(50, 20, 14), Texture(150, 10)},
+       25,
+       {{100, 30}, {0, 50}, {50, 20}, {150, 10}},
+       {Texture(0, 30), Texture(30, 50, 2), Texture(999, 0), Texture(80, 20, 14), Texture(100, 10)},
+       50},
+      {"shared data",
+       {Texture(20, 40), Texture(20, 40, 2), Texture(0, 0), Texture(20, 40, 3)},
+       100,
+       {{20, 40}, {20, 40}, {20, 40}},
+       {Texture(0, 40), Texture(40, 40, 2), Texture(0, 0), Texture(80, 40, 3)},
+       100},
+      {"nothing in use", {Texture(0, 0), Texture(70, 0)}, 33, {}, {Texture(0, 0), Texture(70, 0)}, 33},
+      {"larger maxTextureSize", {Texture(0, 10)}, 5000, {{0, 10}}, {Texture(0, 10)}, 5000},
+  };
+  for (const PackCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Prepare(c.textures, c.maxTextureSize);
+    ASSERT_TRUE(CompactTexFile(platform_, paths_, db_));
+    std::vector<uint8_t> packed;
+    for (const auto& [offset, size] : c.slices) {
+      const std::vector<uint8_t> slice = Slice(store_, offset, size);
+      packed.insert(packed.end(), slice.begin(), slice.end());
+    }
+    EXPECT_EQ(Store(), packed);
+    EXPECT_EQ(Header(), HeaderWith(c.packed, c.packedMaxTextureSize));
+    EXPECT_EQ(WriteHeaderDatabase(db_), Header());
+    ExpectOnlyTheObjectFiles();
+    ASSERT_TRUE(CompactTexFile(platform_, paths_, db_));  // a second time changes nothing
+    EXPECT_EQ(Store(), packed);
+    EXPECT_EQ(Header(), HeaderWith(c.packed, c.packedMaxTextureSize));
+  }
 }
 
 TEST_F(TexCompactionTest, DrivesTheProgressDisplayByRecordIndex) {
@@ -118,23 +142,6 @@ TEST_F(TexCompactionTest, DrivesTheProgressDisplayByRecordIndex) {
   EXPECT_EQ(platform_.ProgressCalls(), expected);
 }
 
-TEST_F(TexCompactionTest, GivesEachRecordItsOwnCopyOfSharedData) {
-  Prepare({Texture(20, 40), Texture(20, 40, 2), Texture(0, 0), Texture(20, 40, 3)}, 100);
-  ASSERT_TRUE(CompactTexFile(platform_, paths_, db_));
-  const std::vector<uint8_t> blob = Slice(store_, 20, 40);
-  EXPECT_EQ(Store(), Joined({blob, blob, blob}));
-  EXPECT_EQ(Header(), HeaderWith({Texture(0, 40), Texture(40, 40, 2), Texture(0, 0), Texture(80, 40, 3)}, 100));
-}
-
-TEST_F(TexCompactionTest, ATableWithNothingInUseLeavesAnEmptyStore) {
-  Prepare({Texture(0, 0), Texture(70, 0)}, 33);
-  ASSERT_TRUE(CompactTexFile(platform_, paths_, db_));
-  EXPECT_TRUE(Store().empty());
-  EXPECT_TRUE(std::filesystem::exists(folder_ / "ZarnoObj.tex"));
-  EXPECT_EQ(Header(), HeaderWith({Texture(0, 0), Texture(70, 0)}, 33));
-  EXPECT_EQ(db_.maxTextureSize, 33u);
-}
-
 TEST_F(TexCompactionTest, AMissingStoreWithNothingInUseBecomesAnEmptyOne) {
   Prepare({Texture(0, 0)});
   std::filesystem::remove(folder_ / "ZarnoObj.tex");
@@ -143,36 +150,27 @@ TEST_F(TexCompactionTest, AMissingStoreWithNothingInUseBecomesAnEmptyOne) {
   EXPECT_TRUE(Store().empty());
 }
 
-TEST_F(TexCompactionTest, CompactingTwiceChangesNothingTheSecondTime) {
-  Prepare({Texture(150, 30), Texture(0, 0), Texture(10, 60), Texture(10, 60)}, 7);
-  ASSERT_TRUE(CompactTexFile(platform_, paths_, db_));
-  const std::vector<uint8_t> store = Store();
-  const std::vector<uint8_t> header = Header();
-  EXPECT_EQ(store.size(), 150u);
-  ASSERT_TRUE(CompactTexFile(platform_, paths_, db_));
-  EXPECT_EQ(Store(), store);
-  EXPECT_EQ(Header(), header);
-}
-
-TEST_F(TexCompactionTest, NeverLowersMaxTextureSize) {
-  Prepare({Texture(0, 10)}, 5000);
-  ASSERT_TRUE(CompactTexFile(platform_, paths_, db_));
-  EXPECT_EQ(db_.maxTextureSize, 5000u);
-  EXPECT_EQ(Header(), HeaderWith({Texture(0, 10)}, 5000));
-}
-
-TEST_F(TexCompactionTest, ARecordRunningPastTheStoreChangesNothing) {
-  const std::vector<TextureRecord> textures = {Texture(0, 10), Texture(190, 11)};
-  Prepare(textures, 3);
-  EXPECT_FALSE(CompactTexFile(platform_, paths_, db_));
-  ExpectNothingChanged(store_, textures, 3);
-}
-
-TEST_F(TexCompactionTest, AnOffsetBeyondTheStoreChangesNothing) {
-  const std::vector<TextureRecord> textures = {Texture(0xFFFFFFF0, 0x20)};
-  Prepare(textures, 3);
-  EXPECT_FALSE(CompactTexFile(platform_, paths_, db_));
-  ExpectNothingChanged(store_, textures, 3);
+// Refused before anything is written; a packed store beyond 32-bit offsets
+// even before any file is read.
+TEST_F(TexCompactionTest, RecordsBeyondTheStoreChangeNothing) {
+  struct RefusedCase {
+    const char* what;
+    std::vector<TextureRecord> textures;
+    bool readsNothing;
+  };
+  const RefusedCase cases[] = {
+      {"a record running past the store", {Texture(0, 10), Texture(190, 11)}, false},
+      {"an offset beyond the store", {Texture(0xFFFFFFF0, 0x20)}, false},
+      {"two records sharing 2 GiB", {Texture(0, 0x80000000u), Texture(0, 0x80000000u)}, true},
+  };
+  for (const RefusedCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordingPlatform platform("skinwright");
+    Prepare(c.textures, 3);
+    EXPECT_FALSE(CompactTexFile(platform, paths_, db_));
+    ExpectNothingChanged(platform, store_, c.textures, 3);
+    EXPECT_TRUE(!c.readsNothing || platform.FileOperations().empty());
+  }
 }
 
 TEST_F(TexCompactionTest, AMissingStoreWithRecordsInUseChangesNothing) {
@@ -183,15 +181,6 @@ TEST_F(TexCompactionTest, AMissingStoreWithRecordsInUseChangesNothing) {
   EXPECT_FALSE(std::filesystem::exists(folder_ / "ZarnoObj.tex"));
   EXPECT_EQ(Header(), BuildHeaderFile(spec_));
   EXPECT_EQ(WriteHeaderDatabase(db_), HeaderWith(textures, 3));
-}
-
-TEST_F(TexCompactionTest, APackedStoreBeyond32BitOffsetsChangesNothing) {
-  // Two records sharing 2 GiB would need 4 GiB; refused before any file is read.
-  const std::vector<TextureRecord> textures = {Texture(0, 0x80000000u), Texture(0, 0x80000000u)};
-  Prepare(textures, 3);
-  EXPECT_FALSE(CompactTexFile(platform_, paths_, db_));
-  ExpectNothingChanged(store_, textures, 3);
-  EXPECT_TRUE(platform_.FileOperations().empty());
 }
 
 TEST_F(TexCompactionTest, AFailedFileOperationChangesNothing) {
