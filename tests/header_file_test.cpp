@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -11,17 +9,13 @@
 
 #include "core/file_utils.h"
 #include "tests/support/header_builder.h"
+#include "tests/support/object_folder.h"
 #include "tests/support/recording_platform.h"
 
 namespace zarno {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes FileBytes(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 Bytes Sequence(size_t size) {
   Bytes bytes(size);
@@ -62,51 +56,50 @@ class ShortReadPlatform : public RecordingPlatform {
   size_t limit_;
 };
 
+// A temporary folder, the header database's path in it and a platform.
+class HeaderFileTest : public ::testing::Test {
+ protected:
+  TempFolder folder;
+  const std::string path = folder / "ZarnoObj.hdr";
+  RecordingPlatform platform;
+};
+using FileSizeByNameTest = HeaderFileTest;
+using ReadWholeFileTest = HeaderFileTest;
+using ReplaceFileContentsTest = HeaderFileTest;
+using LoadHeaderDatabaseTest = HeaderFileTest;
+using SaveHeaderDatabaseTest = HeaderFileTest;
+
 // ---- file helpers ----------------------------------------------------------
 
-TEST(FileSizeByNameTest, GivesTheSizeOrMinusOne) {
-  TempFolder folder;
+TEST_F(FileSizeByNameTest, GivesTheSizeOrMinusOne) {
   ASSERT_TRUE(WriteFile(folder / "a.lod", Sequence(300)));
   ASSERT_TRUE(WriteFile(folder / "empty.lod", {}));
-  RecordingPlatform platform;
   EXPECT_EQ(FileSizeByName(platform, folder / "a.lod"), 300);
   EXPECT_EQ(FileSizeByName(platform, folder / "empty.lod"), 0);
   EXPECT_EQ(FileSizeByName(platform, folder / "missing.lod"), -1);
 }
 
-TEST(ReadWholeFileTest, ReadsEveryByte) {
-  TempFolder folder;
+TEST_F(ReadWholeFileTest, ReadsEveryByteOrFails) {
   const Bytes content = Sequence(70000);
   ASSERT_TRUE(WriteFile(folder / "data.bin", content));
   ASSERT_TRUE(WriteFile(folder / "empty.bin", {}));
-  RecordingPlatform platform;
   Bytes bytes;
   EXPECT_TRUE(ReadWholeFile(platform, folder / "data.bin", bytes));
   EXPECT_EQ(bytes, content);
   EXPECT_TRUE(ReadWholeFile(platform, folder / "empty.bin", bytes));
   EXPECT_TRUE(bytes.empty());
-}
-
-TEST(ReadWholeFileTest, FailsWhenTheFileCannotBeOpenedOrReadWhole) {
-  TempFolder folder;
-  ASSERT_TRUE(WriteFile(folder / "data.bin", Sequence(100)));
-  Bytes bytes;
-  RecordingPlatform platform;
   EXPECT_FALSE(ReadWholeFile(platform, folder / "missing.bin", bytes));
   EXPECT_FALSE(ReadWholeFile(platform, folder.Path(), bytes));
   platform.FailFileOperation(1);
   EXPECT_FALSE(ReadWholeFile(platform, folder / "data.bin", bytes));
-  ShortReadPlatform shortReads(99);
+  ShortReadPlatform shortReads(69999);
   EXPECT_FALSE(ReadWholeFile(shortReads, folder / "data.bin", bytes));
 }
 
-TEST(ReplaceFileContentsTest, ReplacesThroughATemporaryFileBesideIt) {
-  TempFolder folder;
-  const std::string path = folder / "ZarnoObj.hdr";
+TEST_F(ReplaceFileContentsTest, ReplacesThroughATemporaryFileBesideIt) {
   ASSERT_TRUE(WriteFile(path, Sequence(500)));
-  RecordingPlatform platform;
   EXPECT_TRUE(ReplaceFileContents(platform, path, Bytes{1, 2, 3}));
-  EXPECT_EQ(FileBytes(path), (Bytes{1, 2, 3}));
+  EXPECT_EQ(ReadFileBytes(path), (Bytes{1, 2, 3}));
   EXPECT_FALSE(std::filesystem::exists(path + ".new"));
   const std::vector<FileOperationRecord> expected = {
       {FileOperation::kOpenFile, path + ".new", ""},
@@ -115,15 +108,14 @@ TEST(ReplaceFileContentsTest, ReplacesThroughATemporaryFileBesideIt) {
   EXPECT_EQ(platform.FileOperations(), expected);
 }
 
-TEST(ReplaceFileContentsTest, CreatesAFileThatDidNotExist) {
-  TempFolder folder;
-  RecordingPlatform platform;
+TEST_F(ReplaceFileContentsTest, CreatesAFileThatDidNotExistButNoFolder) {
   EXPECT_TRUE(ReplaceFileContents(platform, folder / "new.hdr", Bytes{}));
   EXPECT_TRUE(std::filesystem::exists(folder / "new.hdr"));
   EXPECT_EQ(std::filesystem::file_size(folder / "new.hdr"), 0u);
+  EXPECT_FALSE(ReplaceFileContents(platform, folder / "nowhere" / "ZarnoObj.hdr", Bytes{1}));
 }
 
-TEST(ReplaceFileContentsTest, AFailureLeavesTheOldFileAndNoTemporaryFile) {
+TEST_F(ReplaceFileContentsTest, AFailureLeavesTheOldFileAndNoTemporaryFile) {
   struct Case {
     const char* name;
     size_t failingOperation;  // 1: creating the temporary file, 2: the rename
@@ -132,29 +124,21 @@ TEST(ReplaceFileContentsTest, AFailureLeavesTheOldFileAndNoTemporaryFile) {
   const Case cases[] = {{"temporary file not created", 1, false}, {"rename refused", 2, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TempFolder folder;
-    const std::string path = folder / "ZarnoObj.hdr";
     ASSERT_TRUE(WriteFile(path, Sequence(500)));
-    RecordingPlatform platform;
-    platform.FailFileOperation(c.failingOperation);
-    EXPECT_FALSE(ReplaceFileContents(platform, path, Bytes{1, 2, 3}));
-    EXPECT_EQ(FileBytes(path), Sequence(500));
+    RecordingPlatform failing;
+    failing.FailFileOperation(c.failingOperation);
+    EXPECT_FALSE(ReplaceFileContents(failing, path, Bytes{1, 2, 3}));
+    EXPECT_EQ(ReadFileBytes(path), Sequence(500));
     EXPECT_FALSE(std::filesystem::exists(path + ".new"));
-    const bool removed = platform.FileOperations().back() ==
+    const bool removed = failing.FileOperations().back() ==
                          FileOperationRecord{FileOperation::kRemoveFile, path + ".new", ""};
     EXPECT_EQ(removed, c.removesTemporary);
   }
 }
 
-TEST(ReplaceFileContentsTest, FailsInAFolderThatDoesNotExist) {
-  TempFolder folder;
-  RecordingPlatform platform;
-  EXPECT_FALSE(ReplaceFileContents(platform, folder / "nowhere" / "ZarnoObj.hdr", Bytes{1}));
-}
-
 // ---- loading and saving ZarnoObj.hdr ---------------------------------------
 
-TEST(LoadHeaderDatabaseTest, ReadsTheFileAndSaysWhetherItMayBeWrittenBack) {
+TEST_F(LoadHeaderDatabaseTest, ReadsTheFileAndSaysWhetherItMayBeWrittenBack) {
   struct Case {
     const char* name;
     void (*change)(HeaderSpec&);
@@ -168,15 +152,12 @@ TEST(LoadHeaderDatabaseTest, ReadsTheFileAndSaysWhetherItMayBeWrittenBack) {
       {"no parents", [](HeaderSpec& s) { s.parents.clear(); }, kBadParentCount, false},
       {"cut short", [](HeaderSpec& s) { s.parents[2].lodRefCount = 4; }, kTruncated, false},
   };
-  TempFolder folder;
-  const std::string path = folder / "ZarnoObj.hdr";
   HeaderDatabase db(kRigwrightLimits);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     HeaderSpec spec = StandardHeaderSpec();
     c.change(spec);
     ASSERT_TRUE(WriteFile(path, BuildHeaderFile(spec)));
-    RecordingPlatform platform;
     const HeaderLoadResult result = LoadHeaderDatabase(platform, path, db, false);
     EXPECT_EQ(result.outcome, HeaderLoadOutcome::kRead);
     EXPECT_EQ(result.status, c.status);
@@ -185,24 +166,18 @@ TEST(LoadHeaderDatabaseTest, ReadsTheFileAndSaysWhetherItMayBeWrittenBack) {
   }
 }
 
-TEST(LoadHeaderDatabaseTest, KeepsTheFreeListOutOfARigwrightCheckRun) {
-  TempFolder folder;
-  const std::string path = folder / "ZarnoObj.hdr";
+TEST_F(LoadHeaderDatabaseTest, KeepsTheFreeListOutOfARigwrightCheckRun) {
   ASSERT_TRUE(WriteFile(path, BuildHeaderFile(StandardHeaderSpec())));
-  RecordingPlatform platform;
   HeaderDatabase db(kRigwrightLimits);
   ASSERT_EQ(LoadHeaderDatabase(platform, path, db, true).status, kReadOk);
   EXPECT_EQ(db.freeLodCount, 2u);
   EXPECT_TRUE(db.FreeLodList.empty());
 }
 
-TEST(LoadHeaderDatabaseTest, TellsAMissingFileFromOneThatCannotBeRead) {
-  TempFolder folder;
-  const std::string path = folder / "ZarnoObj.hdr";
+TEST_F(LoadHeaderDatabaseTest, TellsAMissingFileFromOneThatCannotBeRead) {
   ASSERT_TRUE(WriteFile(path, BuildHeaderFile(StandardHeaderSpec())));
   HeaderDatabase db(kRigwrightLimits);
 
-  RecordingPlatform platform;
   HeaderLoadResult result = LoadHeaderDatabase(platform, folder / "zarnoobj.missing", db, false);
   EXPECT_EQ(result.outcome, HeaderLoadOutcome::kCannotOpen);
   EXPECT_FALSE(result.safeToWrite);
@@ -217,43 +192,34 @@ TEST(LoadHeaderDatabaseTest, TellsAMissingFileFromOneThatCannotBeRead) {
   EXPECT_EQ(db.colorCount, 0u);  // the reader never ran
 }
 
-TEST(SaveHeaderDatabaseTest, WritesTheTablesBackRaisingTheLodWord) {
-  TempFolder folder;
-  const std::string path = folder / "ZarnoObj.hdr";
+TEST_F(SaveHeaderDatabaseTest, WritesTheTablesBackRaisingTheLodWord) {
   HeaderSpec spec = StandardHeaderSpec();
   spec.lodWord = 5000;
   ASSERT_TRUE(WriteFile(path, BuildHeaderFile(spec)));
-  RecordingPlatform platform;
   HeaderDatabase db(kSkinwrightLimits);
   ASSERT_TRUE(LoadHeaderDatabase(platform, path, db, false).safeToWrite);
   EXPECT_TRUE(SaveHeaderDatabase(platform, path, db));
   spec.lodWord = 10000;
-  EXPECT_EQ(FileBytes(path), BuildHeaderFile(spec));
+  EXPECT_EQ(ReadFileBytes(path), BuildHeaderFile(spec));
 }
 
-TEST(SaveHeaderDatabaseTest, LowersCountsAboveTheLimitsInMemoryToo) {
-  TempFolder folder;
-  const std::string path = folder / "ZarnoObj.hdr";
+TEST_F(SaveHeaderDatabaseTest, LowersCountsAboveTheLimitsInMemoryToo) {
   const HeaderSpec spec = StandardHeaderSpec();
   ASSERT_TRUE(WriteFile(path, BuildHeaderFile(spec)));
-  RecordingPlatform platform;
   HeaderDatabase db(kRigwrightLimits);
   ASSERT_EQ(LoadHeaderDatabase(platform, path, db, false).status, kReadOk);
   db.ParentTable[2].slotCount = 30;
   EXPECT_TRUE(SaveHeaderDatabase(platform, path, db));
   EXPECT_EQ(db.ParentTable[2].slotCount, 25);
-  EXPECT_EQ(FileBytes(path), BuildHeaderFile(spec));
+  EXPECT_EQ(ReadFileBytes(path), BuildHeaderFile(spec));
 }
 
-TEST(SaveHeaderDatabaseTest, AFailedSaveKeepsTheOldFile) {
-  TempFolder folder;
-  const std::string path = folder / "ZarnoObj.hdr";
+TEST_F(SaveHeaderDatabaseTest, AFailedSaveKeepsTheOldFile) {
   ASSERT_TRUE(WriteFile(path, Sequence(64)));
-  RecordingPlatform platform;
   HeaderDatabase db(kRigwrightLimits);
   platform.FailFileOperation(2);
   EXPECT_FALSE(SaveHeaderDatabase(platform, path, db));
-  EXPECT_EQ(FileBytes(path), Sequence(64));
+  EXPECT_EQ(ReadFileBytes(path), Sequence(64));
 }
 
 }  // namespace
