@@ -111,15 +111,42 @@ class ModelJobTest : public ::testing::Test {
     ASSERT_TRUE(WriteModelFile(folder, name, bytes));
   }
 
+  // The argument line naming both folders after the switches given.
+  std::string Line(const std::string& switchText) const {
+    return switchText + "~\"" + folder.modelDir.string() + "\" ~\"" + folder.objectDir.string() + "\"";
+  }
+
   // Runs rigwright with the folders named and checks what every run does:
   // exit code 1 and exactly one close request.
-  void Run(bool checkRun, const std::string& switchText = "") {
-    std::string line = checkRun ? "@check " : switchText;
-    line += "~\"" + folder.modelDir.string() + "\" ~\"" + folder.objectDir.string() + "\"";
+  void Run(bool checkRun) {
     hdrBefore = ReadFileBytes(folder.hdrPath);
     lodBefore = ReadFileBytes(folder.lodPath);
-    EXPECT_EQ(RunRigwright(platform, line), 1);
+    EXPECT_EQ(RunRigwright(platform, Line(checkRun ? "@check " : "")), 1);
     EXPECT_EQ(platform.CloseRequests(), 1);
+  }
+
+  // A run that ends with one stop box and no beeps, the object files as they were.
+  void ExpectRunEndsWithBox(bool checkRun, const std::string& text, const std::string& caption = "File Open Error") {
+    Run(checkRun);
+    EXPECT_EQ(platform.MessageBoxes(), std::vector{Box(text, caption, BoxIcon::kHand)});
+    EXPECT_EQ(platform.Beeps(), 0);
+    ExpectObjectFilesUnchanged();
+  }
+
+  // Install-parent files f01.ihr... for parents first, first + 1, ..., each
+  // naming a model file m01.lod... that is not there.
+  void AddFilesWithMissingModels(int count, int32_t firstParent) {
+    for (int i = 1; i <= count; ++i) {
+      const std::string n = (i < 10 ? "0" : "") + std::to_string(i);
+      AddIhr("f" + n + ".ihr", Ihr(firstParent + i - 1, {{100.0f, -1, "m" + n + ".3ds"}}));
+    }
+  }
+  MessageBoxRecord MissingModelBox(const std::string& model) const {
+    return Box("Could not open model file: " + ModelPath(model) + ".", "Model File Error", BoxIcon::kExclamation);
+  }
+  MessageBoxRecord InstallErrorBox(const std::string& ihr, const std::string& ending = ".\n") const {
+    return Box("Problem installing model " + ModelPath(ihr) + " in ZO.lod file" + ending, "Model Install Error",
+               BoxIcon::kExclamation);
   }
 
   std::string ModelDir() const { return folder.modelDir.string() + "/"; }
@@ -177,43 +204,22 @@ TEST_F(ModelJobTest, InstallsFilesOneAfterTheOtherWithReusedAndNewRecords) {
   EXPECT_EQ(Hdr(), BuildHeaderFile(expected));
 }
 
+// Names that differ in case from the files on disk are found all the same.
 TEST_F(ModelJobTest, AMissingModelFileIsShownAndTheRestInstalled) {
-  const IhrSpec spec = Ihr(3, {{800.0f, -1, "here.3ds"}, {400.0f, -1, "gone.3ds"}});
-  AddIhr("plane.ihr", spec);
+  const IhrSpec spec = Ihr(3, {{800.0f, -1, "Here.3DS"}, {400.0f, -1, "gone.3ds"}});
+  AddIhr("PLANE.IHR", spec);
   const std::vector<uint8_t> here = PatternBytes(5, 33);
-  AddModel("here.lod", here);
+  AddModel("HERE.LOD", here);
 
   Run(false);
 
-  const std::vector<MessageBoxRecord> expected = {
-      Box("Could not open model file: " + ModelPath("gone.lod") + ".", "Model File Error", BoxIcon::kExclamation),
-      Box("Problem installing model " + ModelPath("plane.ihr") + " in ZO.lod file.\n", "Model Install Error",
-          BoxIcon::kExclamation),
-  };
-  EXPECT_EQ(platform.MessageBoxes(), expected);
+  EXPECT_EQ(platform.MessageBoxes(), (std::vector{MissingModelBox("gone.lod"), InstallErrorBox("PLANE.IHR")}));
   EXPECT_EQ(platform.Beeps(), 2);
   EXPECT_EQ(Lod(), Concat({lodBefore, Zeros(10), here}));
   HeaderSpec saved = StandardHeaderSpec();
   saved.lods[1].fileOffset = 300;
   saved.lods[1].fileSize = 33;
   saved.parents.push_back(ParentFromIhr(spec, {3, -1}));
-  EXPECT_EQ(Hdr(), BuildHeaderFile(saved));
-}
-
-TEST_F(ModelJobTest, NamesThatDifferInCaseFromTheFilesOnDiskAreFound) {
-  IhrSpec spec = Ihr(3, {{800.0f, -1, "Gear.3DS"}});
-  AddIhr("PLANE.IHR", spec);
-  const std::vector<uint8_t> gear = PatternBytes(6, 12);
-  AddModel("GEAR.LOD", gear);
-
-  Run(false);
-
-  EXPECT_TRUE(platform.MessageBoxes().empty());
-  EXPECT_EQ(Lod(), Concat({lodBefore, Zeros(10), gear}));
-  HeaderSpec saved = StandardHeaderSpec();
-  saved.lods[1].fileOffset = 300;
-  saved.lods[1].fileSize = 12;
-  saved.parents.push_back(ParentFromIhr(spec, {3}));
   EXPECT_EQ(Hdr(), BuildHeaderFile(saved));
 }
 
@@ -235,14 +241,12 @@ TEST_F(ModelJobTest, AFileThatCannotBeOpenedIsShownWithItsNumberInSearchOrder) {
 
 // Twenty parents whose models are missing: each is shown, and the run goes on.
 TEST_F(ModelJobTest, TwentyFailuresAreShownAndTheHeaderIsStillWritten) {
+  AddFilesWithMissingModels(20, 3);
   std::vector<MessageBoxRecord> expected;
   for (int i = 1; i <= 20; ++i) {
     const std::string n = (i < 10 ? "0" : "") + std::to_string(i);
-    AddIhr("f" + n + ".ihr", Ihr(2 + i, {{100.0f, -1, "m" + n + ".3ds"}}));
-    expected.push_back(Box("Could not open model file: " + ModelPath("m" + n + ".lod") + ".", "Model File Error",
-                           BoxIcon::kExclamation));
-    expected.push_back(Box("Problem installing model " + ModelPath("f" + n + ".ihr") + " in ZO.lod file.\n",
-                           "Model Install Error", BoxIcon::kExclamation));
+    expected.push_back(MissingModelBox("m" + n + ".lod"));
+    expected.push_back(InstallErrorBox("f" + n + ".ihr"));
   }
 
   Run(false);
@@ -259,21 +263,15 @@ TEST_F(ModelJobTest, TheTwentyFirstFailureAbortsAndKeepsTheHeader) {
   AddIhr("a00.ihr", Ihr(3, {{100.0f, -1, "fine.3ds"}}));
   const std::vector<uint8_t> fine = PatternBytes(7, 20);
   AddModel("fine.lod", fine);
-  for (int i = 1; i <= 22; ++i) {
-    const std::string n = (i < 10 ? "0" : "") + std::to_string(i);
-    AddIhr("f" + n + ".ihr", Ihr(3 + i, {{100.0f, -1, "m" + n + ".3ds"}}));
-  }
+  AddFilesWithMissingModels(22, 4);
 
   Run(false);
 
   const std::vector<MessageBoxRecord>& boxes = platform.MessageBoxes();
   ASSERT_EQ(boxes.size(), 42u);
-  EXPECT_EQ(boxes[39], Box("Problem installing model " + ModelPath("f20.ihr") + " in ZO.lod file.\n",
-                           "Model Install Error", BoxIcon::kExclamation));
-  EXPECT_EQ(boxes[40], Box("Could not open model file: " + ModelPath("m21.lod") + ".", "Model File Error",
-                           BoxIcon::kExclamation));
-  EXPECT_EQ(boxes[41], Box("Problem installing model " + ModelPath("f21.ihr") + " in ZO.lod file.  Aborting",
-                           "Model Install Error", BoxIcon::kExclamation));
+  EXPECT_EQ(boxes[39], InstallErrorBox("f20.ihr"));
+  EXPECT_EQ(boxes[40], MissingModelBox("m21.lod"));
+  EXPECT_EQ(boxes[41], InstallErrorBox("f21.ihr", ".  Aborting"));
   EXPECT_EQ(platform.Beeps(), 0);
   EXPECT_EQ(Hdr(), hdrBefore);
   // The blob of the first file stays beyond what the header records.
@@ -380,9 +378,7 @@ TEST_F(ModelJobTest, NoInstallParentFilesEndsEitherRunWithABox) {
   for (bool checkRun : {false, true}) {
     SCOPED_TRACE(checkRun);
     FaultyPlatform fresh;
-    std::string line = std::string(checkRun ? "@check " : "") + "~\"" + folder.modelDir.string() + "\" ~\"" +
-                       folder.objectDir.string() + "\"";
-    EXPECT_EQ(RunRigwright(fresh, line), 1);
+    EXPECT_EQ(RunRigwright(fresh, Line(checkRun ? "@check " : "")), 1);
     EXPECT_EQ(fresh.MessageBoxes(),
               std::vector{Box("No Install Parent files (.ihr) found.", "Error", BoxIcon::kHand)});
     EXPECT_EQ(fresh.CloseRequests(), 1);
@@ -394,10 +390,7 @@ TEST_F(ModelJobTest, NoInstallParentFilesEndsEitherRunWithABox) {
 TEST_F(ModelJobTest, AMissingHeaderEndsTheJob) {
   std::filesystem::remove(folder.hdrPath);
   AddIhr("a.ihr", Ihr(3, {}));
-  Run(false);
-  EXPECT_EQ(platform.MessageBoxes(), std::vector{Box("Can not open ZarnoObj.hdr: " + folder.hdrPath.string(),
-                                                     "File Open Error", BoxIcon::kHand)});
-  EXPECT_EQ(platform.Beeps(), 0);
+  ExpectRunEndsWithBox(false, "Can not open ZarnoObj.hdr: " + folder.hdrPath.string());
   EXPECT_FALSE(std::filesystem::exists(folder.hdrPath));
 }
 
@@ -416,41 +409,26 @@ TEST_F(ModelJobTest, ARejectedHeaderIsNeverWrittenBack) {
 TEST_F(ModelJobTest, AnUnopenableLodFileEndsTheJobUnchanged) {
   AddIhr("a.ihr", Ihr(3, {}));
   platform.unopenable = {"ZarnoObj.lod"};
-  Run(false);
-  EXPECT_EQ(platform.MessageBoxes(), std::vector{Box("Can not open ZarnoObj.lod: " + folder.lodPath.string(),
-                                                     "File Open Error", BoxIcon::kHand)});
-  EXPECT_EQ(platform.Beeps(), 0);
-  ExpectObjectFilesUnchanged();
+  ExpectRunEndsWithBox(false, "Can not open ZarnoObj.lod: " + folder.lodPath.string());
 }
 
 TEST_F(ModelJobTest, AnErrorListThatCannotBeCreatedEndsTheCheckRun) {
   AddIhr("a.ihr", Ihr(3, {}));
   platform.unopenable = {"ErrorList.txt"};
-  Run(true);
-  EXPECT_EQ(platform.MessageBoxes(), std::vector{Box("Can not open ErrorList.txt: " + ErrorListPath(),
-                                                     "File Open Error", BoxIcon::kHand)});
-  EXPECT_EQ(platform.Beeps(), 0);
+  ExpectRunEndsWithBox(true, "Can not open ErrorList.txt: " + ErrorListPath());
   EXPECT_FALSE(std::filesystem::exists(ErrorListPath()));
 }
 
 TEST_F(ModelJobTest, AnErrorListThatCannotBeWrittenIsReportedInsteadOfTheList) {
   AddIhr("a.ihr", Ihr(3, {}));
   platform.unwritable = "ErrorList.txt";
-  Run(true);
-  EXPECT_EQ(platform.MessageBoxes(), std::vector{Box("Can not write ErrorList.txt: " + ErrorListPath(),
-                                                     "File Open Error", BoxIcon::kHand)});
-  EXPECT_EQ(platform.Beeps(), 0);
-  ExpectObjectFilesUnchanged();
+  ExpectRunEndsWithBox(true, "Can not write ErrorList.txt: " + ErrorListPath());
 }
 
 TEST_F(ModelJobTest, AHeaderThatCannotBeWrittenIsReportedAndKept) {
   AddIhr("a.ihr", Ihr(3, {}));
   platform.replaceFails = true;
-  Run(false);
-  EXPECT_EQ(platform.MessageBoxes(), std::vector{Box("Can not write ZarnoObj.hdr: " + folder.hdrPath.string(),
-                                                     "File Open Error", BoxIcon::kHand)});
-  EXPECT_EQ(platform.Beeps(), 0);
-  ExpectObjectFilesUnchanged();
+  ExpectRunEndsWithBox(false, "Can not write ZarnoObj.hdr: " + folder.hdrPath.string());
   EXPECT_FALSE(std::filesystem::exists(folder.hdrPath.string() + ".new"));
 }
 
@@ -459,11 +437,7 @@ TEST_F(ModelJobTest, ALodFileThatCannotBeWrittenEndsTheJobWithoutSaving) {
   AddIhr("b.ihr", Ihr(4, {{100.0f, -1, "m.3ds"}}));
   AddModel("m.lod", PatternBytes(1, 10));
   platform.unwritable = "ZarnoObj.lod";
-  Run(false);
-  EXPECT_EQ(platform.MessageBoxes(), std::vector{Box("Can not write ZarnoObj.lod: " + folder.lodPath.string(),
-                                                     "File Open Error", BoxIcon::kHand)});
-  EXPECT_EQ(platform.Beeps(), 0);
-  ExpectObjectFilesUnchanged();
+  ExpectRunEndsWithBox(false, "Can not write ZarnoObj.lod: " + folder.lodPath.string());
 }
 
 TEST_F(ModelJobTest, AnInterruptedUpdateThatCannotBeFinishedEndsTheJob) {
@@ -472,12 +446,8 @@ TEST_F(ModelJobTest, AnInterruptedUpdateThatCannotBeFinishedEndsTheJob) {
                                                                                     'j', '.', 'l', 'o', 'd', '\n'}));
   ASSERT_TRUE(WriteFile(folder.objectDir / "ZarnoObj.lod.new", PatternBytes(1, 4)));
   platform.replaceFails = true;
-  Run(false);
-  EXPECT_EQ(platform.MessageBoxes(),
-            std::vector{Box("Can not finish the interrupted update of the object folder: " + folder.objectDir.string(),
-                            "File Open Error", BoxIcon::kHand)});
-  EXPECT_EQ(platform.Beeps(), 0);
-  ExpectObjectFilesUnchanged();
+  ExpectRunEndsWithBox(false,
+                       "Can not finish the interrupted update of the object folder: " + folder.objectDir.string());
 }
 
 TEST_F(ModelJobTest, CompactAndDistanceRunsNeverLookAtTheModelsFolder) {
@@ -485,9 +455,7 @@ TEST_F(ModelJobTest, CompactAndDistanceRunsNeverLookAtTheModelsFolder) {
   for (const char* switchText : {"@compact ", "@distance -1 -1 "}) {
     SCOPED_TRACE(switchText);
     FaultyPlatform fresh;
-    const std::string line =
-        std::string(switchText) + "~\"" + folder.modelDir.string() + "\" ~\"" + folder.objectDir.string() + "\"";
-    EXPECT_EQ(RunRigwright(fresh, line), 1);
+    EXPECT_EQ(RunRigwright(fresh, Line(switchText)), 1);
     EXPECT_EQ(fresh.CloseRequests(), 1);
     EXPECT_EQ(fresh.Beeps(), 0);
     for (const FileOperationRecord& op : fresh.FileOperations()) {
