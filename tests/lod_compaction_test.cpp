@@ -1,6 +1,7 @@
 #include "rigwright/lod_compaction.h"
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -137,6 +138,15 @@ class LodCompactionTest : public testing::Test {
   const FileOperationRecord& OperationOfRun(size_t number) const {
     return platform_.FileOperations().at(operationsBefore_ + number - 1);
   }
+  // The worked example after compaction: records 0 and 2 packed from offset 0.
+  std::vector<LodRecord> PackedRecords() const {
+    return {Lod(100, 0, 100), Lod(200, 0, 0), Lod(300, 100, 70), Lod(400, 0, 0)};
+  }
+  Bytes PackedStore() const { return Joined({Slice(store_, 10, 100), Slice(store_, 180, 70)}); }
+  void ExpectBox(const std::string& text) const {
+    EXPECT_EQ(platform_.MessageBoxes(),
+              (std::vector<MessageBoxRecord>{{text, "File Open Error", BoxIcon::kHand}}));
+  }
   void ExpectNothingChanged() const {
     EXPECT_EQ(FileBytes(folder_ / "ZarnoObj.hdr"), headerBytes_);
     EXPECT_EQ(FileBytes(folder_ / "ZarnoObj.lod"), store_);
@@ -159,42 +169,25 @@ class LodCompactionTest : public testing::Test {
   std::unique_ptr<HeaderDatabase> db_ = std::make_unique<HeaderDatabase>(kRigwrightLimits);
 };
 
+// The tables in memory follow the files; progress runs over the records copied.
 TEST_F(LodCompactionTest, PacksTheUsedBlobsFromOffsetZeroAndFreesTheRest) {
   Prepare();
   Run();
-  EXPECT_EQ(FileBytes(folder_ / "ZarnoObj.lod"), Joined({Slice(store_, 10, 100), Slice(store_, 180, 70)}));
+  EXPECT_EQ(FileBytes(folder_ / "ZarnoObj.lod"), PackedStore());
   HeaderSpec expected = header_;
-  expected.lods = {Lod(100, 0, 100), Lod(200, 0, 0), Lod(300, 100, 70), Lod(400, 0, 0)};
+  expected.lods = PackedRecords();
   EXPECT_EQ(FileBytes(folder_ / "ZarnoObj.hdr"), BuildHeaderFile(expected));
-  EXPECT_TRUE(platform_.MessageBoxes().empty());
-  EXPECT_EQ(platform_.Beeps(), 0);
-  EXPECT_TRUE(OtherFiles().empty());
-}
-
-TEST_F(LodCompactionTest, TheTablesInMemoryFollowTheFiles) {
-  Prepare();
-  Run();
   const std::vector<LodRecord> records = RecordsInMemory();
   ASSERT_EQ(records.size(), 4u);
-  EXPECT_EQ(records[0].fileOffset, 0u);
-  EXPECT_EQ(records[0].fileSize, 100u);
-  EXPECT_EQ(records[1].fileOffset, 0u);
-  EXPECT_EQ(records[1].fileSize, 0u);
-  EXPECT_EQ(records[2].fileOffset, 100u);
-  EXPECT_EQ(records[2].fileSize, 70u);
-  EXPECT_EQ(records[3].fileOffset, 0u);
-  EXPECT_EQ(records[3].fileSize, 0u);
-  EXPECT_EQ(records[3].lodWord2, 402u);
+  EXPECT_EQ(std::memcmp(records.data(), expected.lods.data(), 4 * sizeof(LodRecord)), 0);
   EXPECT_EQ(db_->ParentLists[0].lodRef[1], 5);
   EXPECT_EQ(db_->ParentLists[2].lodRef[1], -1);
-}
-
-TEST_F(LodCompactionTest, ShowsProgressOverTheRecordsBeingCopied) {
-  Prepare();
-  Run();
   EXPECT_EQ(platform_.ProgressCalls(),
             (std::vector<ProgressCall>{Open(kProgressStageLod), Position(0), Range(4), Position(0),
                                        Position(2), Close()}));
+  EXPECT_TRUE(platform_.MessageBoxes().empty());
+  EXPECT_EQ(platform_.Beeps(), 0);
+  EXPECT_TRUE(OtherFiles().empty());
 }
 
 TEST_F(LodCompactionTest, NothingIsRewrittenWhenEveryRecordIsReferenced) {
@@ -234,7 +227,7 @@ TEST_F(LodCompactionTest, AUsedEmptyBlobTakesTheNextOffset) {
   EXPECT_EQ(records[1].fileSize, 0u);
   EXPECT_EQ(records[2].fileSize, 0u);
   EXPECT_EQ(records[3].fileOffset, 100u);
-  EXPECT_EQ(FileBytes(folder_ / "ZarnoObj.lod"), Joined({Slice(store_, 10, 100), Slice(store_, 180, 70)}));
+  EXPECT_EQ(FileBytes(folder_ / "ZarnoObj.lod"), PackedStore());
   EXPECT_EQ(platform_.ProgressCalls(),
             (std::vector<ProgressCall>{Open(kProgressStageLod), Position(0), Range(4), Position(0),
                                        Position(1), Position(3), Close()}));
@@ -296,9 +289,7 @@ TEST_F(LodCompactionTest, AMissingStoreIsReported) {
   store_.clear();  // FileBytes of a missing file
   Run();
   ExpectNothingChanged();
-  EXPECT_EQ(platform_.MessageBoxes(),
-            (std::vector<MessageBoxRecord>{
-                {"Can not open ZarnoObj.lod: " + paths_.lodPath, "File Open Error", BoxIcon::kHand}}));
+  ExpectBox("Can not open ZarnoObj.lod: " + paths_.lodPath);
   EXPECT_EQ(platform_.ProgressCalls(),
             (std::vector<ProgressCall>{Open(kProgressStageLod), Position(0), Range(4), Close()}));
   EXPECT_TRUE(OtherFiles().empty());
@@ -309,10 +300,7 @@ TEST_F(LodCompactionTest, ABlobRunningPastTheEndIsReportedBeforeAnythingIsWritte
   Prepare();
   Run();
   ExpectNothingChanged();
-  EXPECT_EQ(platform_.MessageBoxes(),
-            (std::vector<MessageBoxRecord>{{"ZarnoObj.lod is damaged: record 2 runs past the end of " +
-                                                paths_.lodPath,
-                                            "File Open Error", BoxIcon::kHand}}));
+  ExpectBox("ZarnoObj.lod is damaged: record 2 runs past the end of " + paths_.lodPath);
   EXPECT_EQ(platform_.ProgressCalls().back(), Close());
   EXPECT_TRUE(OtherFiles().empty());
 }
@@ -322,19 +310,20 @@ TEST_F(LodCompactionTest, AnUnusedBlobPastTheEndDoesNotMatter) {
   Prepare();
   Run();
   EXPECT_TRUE(platform_.MessageBoxes().empty());
-  EXPECT_EQ(FileBytes(folder_ / "ZarnoObj.lod"), Joined({Slice(store_, 10, 100), Slice(store_, 180, 70)}));
+  EXPECT_EQ(FileBytes(folder_ / "ZarnoObj.lod"), PackedStore());
 }
 
 // The file operations of a compaction, numbered from 1: open the store, create
 // the new store, create the new header, then the replacement (open both old
 // files for writing, to know they may be replaced; the journal, its rename,
-// the two renames, the journal's removal).
+// the two renames, the journal's removal). A full disk instead fails the
+// writes or the flush of one new file.
 struct FailureCase {
   const char* name;
-  size_t operation;
-  FileOperation kind;
-  const char* pathName;  // the file of the object folder that operation works on
-  const char* message;   // followed by the path of the file it names
+  size_t operation;      // the file operation made to fail; 0: a full disk instead
+  const char* fileName;  // the file of the object folder that fails
+  bool failWrite, failFlush;
+  const char* message;  // followed by the path of the file it names
   bool namesHeader;
 };
 
@@ -342,16 +331,17 @@ class LodCompactionFailureTest : public LodCompactionTest,
                                  public testing::WithParamInterface<FailureCase> {};
 
 TEST_P(LodCompactionFailureTest, IsReportedAndChangesNothing) {
+  const FailureCase& c = GetParam();
   Prepare();
-  platform_.FailFileOperation(GetParam().operation);
+  if (c.operation == 0) platform_.FailWritesTo(paths_.objectDirSlash + c.fileName, c.failWrite, c.failFlush);
+  if (c.operation != 0) platform_.FailFileOperation(c.operation);
   Run();
-  EXPECT_EQ(OperationOfRun(GetParam().operation).operation, GetParam().kind);
-  EXPECT_EQ(OperationOfRun(GetParam().operation).path, paths_.objectDirSlash + GetParam().pathName);
+  if (c.operation != 0) {
+    EXPECT_EQ(OperationOfRun(c.operation).operation, FileOperation::kOpenFile);
+    EXPECT_EQ(OperationOfRun(c.operation).path, paths_.objectDirSlash + c.fileName);
+  }
   ExpectNothingChanged();
-  const std::string& named = GetParam().namesHeader ? paths_.hdrPath : paths_.lodPath;
-  EXPECT_EQ(platform_.MessageBoxes(),
-            (std::vector<MessageBoxRecord>{
-                {GetParam().message + named, "File Open Error", BoxIcon::kHand}}));
+  ExpectBox(c.message + (c.namesHeader ? paths_.hdrPath : paths_.lodPath));
   EXPECT_EQ(platform_.ProgressCalls().back(), Close());
   EXPECT_TRUE(OtherFiles().empty());
 }
@@ -359,53 +349,20 @@ TEST_P(LodCompactionFailureTest, IsReportedAndChangesNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, LodCompactionFailureTest,
     testing::Values(
-        FailureCase{"StoreCannotBeOpened", 1, FileOperation::kOpenFile, "ZarnoObj.lod",
-                    "Can not open ZarnoObj.lod: ", false},
-        FailureCase{"NewStoreCannotBeCreated", 2, FileOperation::kOpenFile, "ZarnoObj.lod.new",
+        FailureCase{"StoreCannotBeOpened", 1, "ZarnoObj.lod", false, false, "Can not open ZarnoObj.lod: ", false},
+        FailureCase{"NewStoreCannotBeCreated", 2, "ZarnoObj.lod.new", false, false, "Can not write ZarnoObj.lod: ",
+                    false},
+        FailureCase{"NewHeaderCannotBeCreated", 3, "ZarnoObj.hdr.new", false, false, "Can not write ZarnoObj.hdr: ",
+                    true},
+        FailureCase{"StoreCannotBeReplaced", 4, "ZarnoObj.lod", false, false, "Can not write ZarnoObj.lod: ", false},
+        FailureCase{"HeaderCannotBeReplaced", 5, "ZarnoObj.hdr", false, false, "Can not write ZarnoObj.lod: ", false},
+        FailureCase{"JournalCannotBeWritten", 6, "ZarnoObj.journal.new", false, false,
                     "Can not write ZarnoObj.lod: ", false},
-        FailureCase{"NewHeaderCannotBeCreated", 3, FileOperation::kOpenFile, "ZarnoObj.hdr.new",
-                    "Can not write ZarnoObj.hdr: ", true},
-        FailureCase{"StoreCannotBeReplaced", 4, FileOperation::kOpenFile, "ZarnoObj.lod",
-                    "Can not write ZarnoObj.lod: ", false},
-        FailureCase{"HeaderCannotBeReplaced", 5, FileOperation::kOpenFile, "ZarnoObj.hdr",
-                    "Can not write ZarnoObj.lod: ", false},
-        FailureCase{"JournalCannotBeWritten", 6, FileOperation::kOpenFile, "ZarnoObj.journal.new",
-                    "Can not write ZarnoObj.lod: ", false}),
+        FailureCase{"StoreWrite", 0, "ZarnoObj.lod.new", true, false, "Can not write ZarnoObj.lod: ", false},
+        FailureCase{"StoreFlush", 0, "ZarnoObj.lod.new", false, true, "Can not write ZarnoObj.lod: ", false},
+        FailureCase{"HeaderWrite", 0, "ZarnoObj.hdr.new", true, false, "Can not write ZarnoObj.hdr: ", true},
+        FailureCase{"HeaderFlush", 0, "ZarnoObj.hdr.new", false, true, "Can not write ZarnoObj.hdr: ", true}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
-
-struct FullDiskCase {
-  const char* name;
-  const char* fileName;
-  bool failWrite;
-  bool failFlush;
-  const char* message;
-  bool namesHeader;
-};
-
-class LodCompactionFullDiskTest : public LodCompactionTest,
-                                  public testing::WithParamInterface<FullDiskCase> {};
-
-TEST_P(LodCompactionFullDiskTest, IsReportedAndChangesNothing) {
-  Prepare();
-  platform_.FailWritesTo(paths_.objectDirSlash + GetParam().fileName, GetParam().failWrite,
-                         GetParam().failFlush);
-  Run();
-  ExpectNothingChanged();
-  const std::string& named = GetParam().namesHeader ? paths_.hdrPath : paths_.lodPath;
-  EXPECT_EQ(platform_.MessageBoxes(),
-            (std::vector<MessageBoxRecord>{
-                {GetParam().message + named, "File Open Error", BoxIcon::kHand}}));
-  EXPECT_EQ(platform_.ProgressCalls().back(), Close());
-  EXPECT_TRUE(OtherFiles().empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LodCompactionFullDiskTest,
-    testing::Values(FullDiskCase{"StoreWrite", "ZarnoObj.lod.new", true, false, "Can not write ZarnoObj.lod: ", false},
-                    FullDiskCase{"StoreFlush", "ZarnoObj.lod.new", false, true, "Can not write ZarnoObj.lod: ", false},
-                    FullDiskCase{"HeaderWrite", "ZarnoObj.hdr.new", true, false, "Can not write ZarnoObj.hdr: ", true},
-                    FullDiskCase{"HeaderFlush", "ZarnoObj.hdr.new", false, true, "Can not write ZarnoObj.hdr: ", true}),
-    [](const testing::TestParamInfo<FullDiskCase>& info) { return std::string(info.param.name); });
 
 TEST_F(LodCompactionTest, AnInterruptedReplacementIsFinishedAtTheNextStart) {
   Prepare();
@@ -414,9 +371,7 @@ TEST_F(LodCompactionTest, AnInterruptedReplacementIsFinishedAtTheNextStart) {
   Run();
   EXPECT_EQ(OperationOfRun(8).operation, FileOperation::kReplaceFile);
   EXPECT_EQ(OperationOfRun(8).path, paths_.objectDirSlash + "ZarnoObj.lod.new");
-  EXPECT_EQ(platform_.MessageBoxes(),
-            (std::vector<MessageBoxRecord>{
-                {"Can not write ZarnoObj.lod: " + paths_.lodPath, "File Open Error", BoxIcon::kHand}}));
+  ExpectBox("Can not write ZarnoObj.lod: " + paths_.lodPath);
   // The old store stays and the journal remains for the next start; the
   // tables in memory keep the old offsets.
   EXPECT_EQ(FileBytes(folder_ / "ZarnoObj.lod"), store_);
@@ -424,9 +379,9 @@ TEST_F(LodCompactionTest, AnInterruptedReplacementIsFinishedAtTheNextStart) {
   EXPECT_EQ(RecordsInMemory()[2].fileOffset, 180u);
 
   ASSERT_TRUE(RecoverReplacement(platform_, paths_.objectDirSlash));
-  EXPECT_EQ(FileBytes(folder_ / "ZarnoObj.lod"), Joined({Slice(store_, 10, 100), Slice(store_, 180, 70)}));
+  EXPECT_EQ(FileBytes(folder_ / "ZarnoObj.lod"), PackedStore());
   HeaderSpec expected = header_;
-  expected.lods = {Lod(100, 0, 100), Lod(200, 0, 0), Lod(300, 100, 70), Lod(400, 0, 0)};
+  expected.lods = PackedRecords();
   EXPECT_EQ(FileBytes(folder_ / "ZarnoObj.hdr"), BuildHeaderFile(expected));
   EXPECT_TRUE(OtherFiles().empty());
 }
