@@ -64,36 +64,66 @@ class AdjustLodDistancesTest : public testing::Test {
   std::unique_ptr<HeaderDatabase> db_;
 };
 
-TEST_F(AdjustLodDistancesTest, CapsAreTheSlotZeroCapThenSixSmallerOnes) {
-  EXPECT_EQ(lodDistanceCaps[0], 150000.0f);
-  for (size_t k = 1; k < kAdjustedClassSlots; ++k) EXPECT_EQ(lodDistanceCaps[k], 15000.0f) << k;
-}
+// One class naming parent 3 in the slots given (parent 4 has the distance
+// 150000, parent 5 none); parent 3's distances before and after, and the
+// changes counted. Slot 0 caps at 150000, the others at
+// 15000; ordering alone counts no change.
+struct AdjustCase {
+  const char* name;
+  std::vector<uint16_t> classParents;
+  Distances before;
+  uint32_t changes;
+  Distances after;
+  DistanceBand band = {};
+};
 
-TEST_F(AdjustLodDistancesTest, ParentInSlotOneIsCappedOrderedClampedAndSpread) {
-  SetDistances(3, {20000.0f, 60000.0f, 200000.0f});
-  EXPECT_EQ(Adjust(Classes({Class({0, 3})})), 3u);
-  EXPECT_EQ(DistancesOf(3), (Distances{25000.0f, 30000.0f, 15000.0f}));
-}
+const AdjustCase kAdjustCases[] = {
+    {"slot one: capped, ordered, clamped and spread", {0, 3}, {20000.0f, 60000.0f, 200000.0f}, 3,
+     {25000.0f, 30000.0f, 15000.0f}},
+    {"slot zero has the larger cap", {3}, {20000.0f, 60000.0f, 200000.0f}, 2, {25000.0f, 87500.0f, 150000.0f}},
+    {"a slot repeating the previous parent is passed over", {3, 3, 3}, {20000.0f, 60000.0f, 200000.0f}, 2,
+     {25000.0f, 87500.0f, 150000.0f}},
+    // Slot 0 gives 25000, 87500, 150000 (2 changes); slot 2 then caps both
+    // later distances (2 changes) and orders the middle one below the last.
+    {"a parent named again later is adjusted again with that slot's cap", {3, 5, 3},
+     {20000.0f, 60000.0f, 200000.0f}, 4, {25000.0f, 12000.0f, 15000.0f}},
+    {"two distances are never spread", {0, 3}, {20000.0f, 60000.0f}, 2, {25000.0f, 15000.0f}},
+    // The middle distance is not below the last one, so ordering lowers it.
+    {"values equal to the limits are not changes", {4, 3}, {25000.0f, 15000.0f, 15000.0f}, 0,
+     {25000.0f, 12000.0f, 15000.0f}},
+    {"ordering alone counts no change", {0, 3}, {30000.0f, 12000.0f, 10000.0f}, 0, {30000.0f, 8000.0f, 10000.0f}},
+    {"ordering walks down from the last distance", {0, 3}, {30000.0f, 14000.0f, 13000.0f, 12000.0f}, 0,
+     {30000.0f, 7680.0f, 9600.0f, 12000.0f}},
+    // 0.8f times 100000.023f is 80000.0234f; in double precision the product
+    // would round to 80000.0156f.
+    {"ordering multiplies in single precision", {3}, {30000.0f, 120000.0f, 0x1.86a006p+16f}, 0,
+     {30000.0f, 0x1.388006p+16f, 0x1.86a006p+16f}},
+    {"no spreading when the first distance stays in the band", {3}, {30000.0f, 1000.0f, 100000.0f}, 0,
+     {30000.0f, 1000.0f, 100000.0f}},
+    {"no spreading when the span is below ten thousand", {3}, {20000.0f, 5000.0f, 34999.0f}, 1,
+     {25000.0f, 5000.0f, 34999.0f}},
+    // d[0] rises to 25000; |15000 - 25000| is 10000, so the middle one moves
+    // to 25000 + 5000 even though the last distance is the smaller.
+    {"spreading also measures a span below the first distance", {0, 3}, {1000.0f, 14000.0f, 15000.0f}, 1,
+     {25000.0f, 30000.0f, 15000.0f}},
+    {"spreading fills every middle distance in single precision", {3},
+     {20000.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 149999.984375f}, 1,
+     {25000.0f, 0x1.6612a8p+15f, 0x1.046aa8p+16f, 0x1.55cbfep+16f, 0x1.a72d52p+16f, 0x1.f88ea6p+16f,
+      149999.984375f}},
+    {"a first distance above the band comes down to far", {3}, {200000.0f}, 1, {150000.0f}},
+    {"a band with far below near clamps twice and ends at near", {3}, {25000.0f}, 2, {30000.0f},
+     DistanceBand{30000.0f, 20000.0f}},
+};
 
-TEST_F(AdjustLodDistancesTest, ParentInSlotZeroHasTheLargerCap) {
-  SetDistances(3, {20000.0f, 60000.0f, 200000.0f});
-  EXPECT_EQ(Adjust(Classes({Class({3})})), 2u);
-  EXPECT_EQ(DistancesOf(3), (Distances{25000.0f, 87500.0f, 150000.0f}));
-}
-
-TEST_F(AdjustLodDistancesTest, ASlotRepeatingThePreviousParentIsPassedOver) {
-  SetDistances(3, {20000.0f, 60000.0f, 200000.0f});
-  EXPECT_EQ(Adjust(Classes({Class({3, 3, 3})})), 2u);
-  EXPECT_EQ(DistancesOf(3), (Distances{25000.0f, 87500.0f, 150000.0f}));
-}
-
-TEST_F(AdjustLodDistancesTest, AParentNamedAgainLaterIsAdjustedAgainWithThatSlotsCap) {
-  SetDistances(3, {20000.0f, 60000.0f, 200000.0f});
-  SetDistances(4, {});
-  // Slot 0 gives 25000, 87500, 150000 (2 changes); slot 2 then caps both
-  // later distances (2 changes) and orders the middle one below the last.
-  EXPECT_EQ(Adjust(Classes({Class({3, 4, 3})})), 4u);
-  EXPECT_EQ(DistancesOf(3), (Distances{25000.0f, 12000.0f, 15000.0f}));
+TEST_F(AdjustLodDistancesTest, AdjustsTheDistancesOfTheNamedParent) {
+  for (const AdjustCase& c : kAdjustCases) {
+    SCOPED_TRACE(c.name);
+    SetDistances(3, c.before);
+    SetDistances(4, {150000.0f});
+    EXPECT_EQ(Adjust(Classes({Class(c.classParents)}), {}, c.band), c.changes);
+    EXPECT_EQ(DistancesOf(3), c.after);
+    EXPECT_EQ(DistancesOf(4), (Distances{150000.0f}));
+  }
 }
 
 TEST_F(AdjustLodDistancesTest, ParentIndexZeroAndSlotSevenChangeNothing) {
@@ -104,78 +134,10 @@ TEST_F(AdjustLodDistancesTest, ParentIndexZeroAndSlotSevenChangeNothing) {
   EXPECT_EQ(DistancesOf(3), (Distances{1.0f, 2.0f, 900000.0f}));
 }
 
-TEST_F(AdjustLodDistancesTest, AParentWithTwoDistancesIsNeverSpread) {
-  SetDistances(3, {20000.0f, 60000.0f});
-  EXPECT_EQ(Adjust(Classes({Class({0, 3})})), 2u);
-  EXPECT_EQ(DistancesOf(3), (Distances{25000.0f, 15000.0f}));
-}
-
 TEST_F(AdjustLodDistancesTest, AParentWithoutLodReferencesIsLeftAlone) {
   db_->ParentLists[3].lodDistance[0] = 5.0f;  // not in use: lodRefCount is 0
   EXPECT_EQ(Adjust(Classes({Class({3})})), 0u);
   EXPECT_EQ(db_->ParentLists[3].lodDistance[0], 5.0f);
-}
-
-TEST_F(AdjustLodDistancesTest, ValuesEqualToTheLimitsAreNotChanges) {
-  SetDistances(3, {25000.0f, 15000.0f, 15000.0f});
-  SetDistances(4, {150000.0f});
-  EXPECT_EQ(Adjust(Classes({Class({4, 3})})), 0u);
-  // The middle distance is not below the last one, so ordering lowers it.
-  EXPECT_EQ(DistancesOf(3), (Distances{25000.0f, 12000.0f, 15000.0f}));
-  EXPECT_EQ(DistancesOf(4), (Distances{150000.0f}));
-}
-
-TEST_F(AdjustLodDistancesTest, OrderingAloneCountsNoChange) {
-  SetDistances(3, {30000.0f, 12000.0f, 10000.0f});
-  EXPECT_EQ(Adjust(Classes({Class({0, 3})})), 0u);
-  EXPECT_EQ(DistancesOf(3), (Distances{30000.0f, 8000.0f, 10000.0f}));
-}
-
-TEST_F(AdjustLodDistancesTest, OrderingWalksDownFromTheLastDistance) {
-  SetDistances(3, {30000.0f, 14000.0f, 13000.0f, 12000.0f});
-  EXPECT_EQ(Adjust(Classes({Class({0, 3})})), 0u);
-  EXPECT_EQ(DistancesOf(3), (Distances{30000.0f, 7680.0f, 9600.0f, 12000.0f}));
-}
-
-TEST_F(AdjustLodDistancesTest, OrderingMultipliesInSinglePrecision) {
-  // 0.8f times 100000.023f is 80000.0234f; in double precision the product
-  // would round to 80000.0156f.
-  SetDistances(3, {30000.0f, 120000.0f, 0x1.86a006p+16f});
-  EXPECT_EQ(Adjust(Classes({Class({3})})), 0u);
-  EXPECT_EQ(DistancesOf(3)[1], 0x1.388006p+16f);
-}
-
-TEST_F(AdjustLodDistancesTest, NoSpreadingWhenTheFirstDistanceStaysInTheBand) {
-  SetDistances(3, {30000.0f, 1000.0f, 100000.0f});
-  EXPECT_EQ(Adjust(Classes({Class({3})})), 0u);
-  EXPECT_EQ(DistancesOf(3), (Distances{30000.0f, 1000.0f, 100000.0f}));
-}
-
-TEST_F(AdjustLodDistancesTest, NoSpreadingWhenTheSpanIsBelowTenThousand) {
-  SetDistances(3, {20000.0f, 5000.0f, 34999.0f});
-  EXPECT_EQ(Adjust(Classes({Class({3})})), 1u);
-  EXPECT_EQ(DistancesOf(3), (Distances{25000.0f, 5000.0f, 34999.0f}));
-}
-
-TEST_F(AdjustLodDistancesTest, SpreadingAlsoMeasuresASpanBelowTheFirstDistance) {
-  // d[0] rises to 25000; |15000 - 25000| is 10000, so the middle one moves
-  // to 25000 + 5000 even though the last distance is the smaller.
-  SetDistances(3, {1000.0f, 14000.0f, 15000.0f});
-  EXPECT_EQ(Adjust(Classes({Class({0, 3})})), 1u);
-  EXPECT_EQ(DistancesOf(3), (Distances{25000.0f, 30000.0f, 15000.0f}));
-}
-
-TEST_F(AdjustLodDistancesTest, SpreadingFillsEveryMiddleDistanceInSinglePrecision) {
-  SetDistances(3, {20000.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 149999.984375f});
-  EXPECT_EQ(Adjust(Classes({Class({3})})), 1u);
-  EXPECT_EQ(DistancesOf(3), (Distances{25000.0f, 0x1.6612a8p+15f, 0x1.046aa8p+16f, 0x1.55cbfep+16f,
-                                       0x1.a72d52p+16f, 0x1.f88ea6p+16f, 149999.984375f}));
-}
-
-TEST_F(AdjustLodDistancesTest, AFirstDistanceAboveTheBandComesDownToFar) {
-  SetDistances(3, {200000.0f});
-  EXPECT_EQ(Adjust(Classes({Class({3})})), 1u);
-  EXPECT_EQ(DistancesOf(3), (Distances{150000.0f}));
 }
 
 TEST_F(AdjustLodDistancesTest, TheBandComesFromTheCaller) {
@@ -184,12 +146,6 @@ TEST_F(AdjustLodDistancesTest, TheBandComesFromTheCaller) {
   EXPECT_EQ(Adjust(Classes({Class({3, 4})}), {}, DistanceBand{1000.0f, 5000.0f}), 2u);
   EXPECT_EQ(DistancesOf(3), (Distances{5000.0f}));
   EXPECT_EQ(DistancesOf(4), (Distances{1000.0f}));
-}
-
-TEST_F(AdjustLodDistancesTest, ABandWithFarBelowNearClampsTwiceAndEndsAtNear) {
-  SetDistances(3, {25000.0f});
-  EXPECT_EQ(Adjust(Classes({Class({3})}), {}, DistanceBand{30000.0f, 20000.0f}), 2u);
-  EXPECT_EQ(DistancesOf(3), (Distances{30000.0f}));
 }
 
 TEST_F(AdjustLodDistancesTest, IndicesAtOrAboveTheTableCapacityArePassedOver) {
@@ -373,9 +329,8 @@ TEST_F(DistanceRunTest, AHeaderThatCannotBeReplacedIsReportedAndKept) {
   Run();
   ASSERT_GE(platform_.FileOperations().size(), before + 3);
   EXPECT_EQ(platform_.FileOperations()[before + 2].operation, FileOperation::kReplaceFile);
-  EXPECT_EQ(platform_.MessageBoxes(),
-            (std::vector<MessageBoxRecord>{
-                {"Can not write ZarnoObj.hdr: " + paths_.hdrPath, "File Open Error", BoxIcon::kHand}}));
+  EXPECT_EQ(platform_.MessageBoxes(), (std::vector<MessageBoxRecord>{{"Can not write ZarnoObj.hdr: " + paths_.hdrPath,
+                                                                     "File Open Error", BoxIcon::kHand}}));
   EXPECT_EQ(HeaderOnDisk(), headerBytes_);
   EXPECT_FALSE(std::filesystem::exists(folder_ / "ZarnoObj.hdr.new"));
 }
