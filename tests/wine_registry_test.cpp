@@ -194,44 +194,36 @@ TEST_F(WinePrefixTest, TurnsBackslashesOfPathsWithoutDrive) {
   EXPECT_EQ(MapWindowsPathToPosix(PrefixText(), "1:\\x"), "1:/x");
 }
 
+// Values are mapped to this system's paths; a value that cannot be mapped is
+// left as it was.
 TEST_F(WinePrefixTest, ReadsAndMapsTheValue) {
-  WriteSystemReg(kSystemReg);
-  std::string value = "before";
-  EXPECT_TRUE(ReadWineRegistryValue(PrefixText(), kOrvaneKey, "objectDir", value));
-  EXPECT_EQ(value, "/home/me/objects");
+  struct Case {
+    const char* name;
+    std::string systemReg;
+    const char* valueName;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"mapped", kSystemReg, "objectDir", "/home/me/objects"},
+      {"text before a NUL", kSystemReg, "withNul", "ab"},
+      {"Wow6432Node branch", "[Software\\\\Wow6432Node\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n\"objectDir\"=\"C:\\\\Orvane\"\n",
+       "objectDir", "before"},
+      {"drive without link", "[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n\"objectDir\"=\"Q:\\\\Orvane\"\n",
+       "objectDir", "before"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteSystemReg(c.systemReg);
+    std::string value = "before";
+    EXPECT_TRUE(ReadWineRegistryValue(PrefixText(), kOrvaneKey, c.valueName, value));
+    EXPECT_EQ(value, c.expected);
+  }
 }
 
-TEST_F(WinePrefixTest, TakesTheTextBeforeANul) {
-  WriteSystemReg(kSystemReg);
-  std::string value;
-  EXPECT_TRUE(ReadWineRegistryValue(PrefixText(), kOrvaneKey, "withNul", value));
-  EXPECT_EQ(value, "ab");
-}
-
-TEST_F(WinePrefixTest, IgnoresTheWow6432NodeBranch) {
-  WriteSystemReg(
-      "[Software\\\\Wow6432Node\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n\"objectDir\"=\"C:\\\\Orvane\"\n");
-  std::string value = "before";
-  ReadWineRegistryValue(PrefixText(), kOrvaneKey, "objectDir", value);
-  EXPECT_EQ(value, "before");
-}
-
-TEST_F(WinePrefixTest, LeavesTheValueWhenItsDriveHasNoLink) {
-  WriteSystemReg("[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n\"objectDir\"=\"Q:\\\\Orvane\"\n");
-  std::string value = "before";
-  EXPECT_TRUE(ReadWineRegistryValue(PrefixText(), kOrvaneKey, "objectDir", value));
-  EXPECT_EQ(value, "before");
-}
-
-TEST_F(WinePrefixTest, FailsWithoutSystemReg) {
+TEST_F(WinePrefixTest, FailsWithoutSystemRegOrWhenItIsAFolder) {
   std::string value = "before";
   EXPECT_FALSE(ReadWineRegistryValue(PrefixText(), kOrvaneKey, "objectDir", value));
-  EXPECT_EQ(value, "before");
-}
-
-TEST_F(WinePrefixTest, FailsWhenSystemRegIsAFolder) {
   fs::create_directory(Prefix() / "system.reg");
-  std::string value = "before";
   EXPECT_FALSE(ReadWineRegistryValue(PrefixText(), kOrvaneKey, "objectDir", value));
   EXPECT_EQ(value, "before");
 }
@@ -273,50 +265,39 @@ class PlatformRegistryTest : public WinePrefixTest {
   }
 };
 
+// Every read starts from "check"; it stays when the key or the value is
+// missing or too long for the buffer. The prefix is never written.
 TEST_F(PlatformRegistryTest, ReadsTheValueFromWineprefix) {
   ScopedEnvironment prefix("WINEPREFIX", PrefixText().c_str());
-  WriteSystemReg(kSystemReg);
-  std::string value;
-  EXPECT_TRUE(Read(value));
-  EXPECT_EQ(value, "/home/me/objects");
-}
-
-TEST_F(PlatformRegistryTest, UndoesEscapesAndMapsDriveC) {
-  ScopedEnvironment prefix("WINEPREFIX", PrefixText().c_str());
-  WriteSystemReg(
-      "[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n\"objectDir\"=\"C:\\\\Orvane "
-      "\\\"4\\\"\\\\Obj\\x00e9cts\"\n");
-  std::string value;
-  EXPECT_TRUE(Read(value));
-  EXPECT_EQ(value, PrefixText() +
-                       "/drive_c/Orvane \"4\"/Obj\xc3\xa9"
-                       "cts");
-}
-
-TEST_F(PlatformRegistryTest, MatchesTheKeyIgnoringCase) {
-  ScopedEnvironment prefix("WINEPREFIX", PrefixText().c_str());
-  WriteSystemReg("[software\\\\VANTORELLE\\\\orvane\\\\4.0] 1\n\"OBJECTDIR\"=\"Z:\\\\srv\\\\objects\"\n");
-  std::string value;
-  EXPECT_TRUE(Read(value));
-  EXPECT_EQ(value, "/srv/objects");
-}
-
-TEST_F(PlatformRegistryTest, MissingKeyOrValueLeavesTheValue) {
-  ScopedEnvironment prefix("WINEPREFIX", PrefixText().c_str());
-  WriteSystemReg(kSystemReg);
-  std::string value;
-  EXPECT_TRUE(Read(value, "Software\\Vantorelle\\Orvane\\5.0"));
-  EXPECT_EQ(value, "check");
-  WriteSystemReg("[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n\"textureDir\"=\"Z:\\\\x\"\n");
-  EXPECT_TRUE(Read(value));
-  EXPECT_EQ(value, "check");
-}
-
-TEST_F(PlatformRegistryTest, NoPrefixFails) {
-  ScopedEnvironment prefix("WINEPREFIX", (folder_ / "no-such-prefix").string().c_str());
-  std::string value;
-  EXPECT_FALSE(Read(value));
-  EXPECT_EQ(value, "check");
+  const std::string key = "[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n";
+  const std::string longest = "Z:\\\\" + std::string(252, 'a');  // 255 characters once unescaped
+  struct Case {
+    const char* name;
+    std::string systemReg;
+    std::string keyPath;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"plain", kSystemReg, kOrvaneKey, "/home/me/objects"},
+      {"escapes and drive C", key + "\"objectDir\"=\"C:\\\\Orvane \\\"4\\\"\\\\Obj\\x00e9cts\"\n", kOrvaneKey,
+       PrefixText() + "/drive_c/Orvane \"4\"/Obj\xc3\xa9" "cts"},
+      {"key ignoring case", "[software\\\\VANTORELLE\\\\orvane\\\\4.0] 1\n\"OBJECTDIR\"=\"Z:\\\\srv\\\\objects\"\n",
+       kOrvaneKey, "/srv/objects"},
+      {"missing key", kSystemReg, "Software\\Vantorelle\\Orvane\\5.0", "check"},
+      {"missing value", key + "\"textureDir\"=\"Z:\\\\x\"\n", kOrvaneKey, "check"},
+      {"255 characters", key + "\"objectDir\"=\"" + longest + "\"\n", kOrvaneKey, "/" + std::string(252, 'a')},
+      {"256 characters", key + "\"objectDir\"=\"" + longest + "a\"\n", kOrvaneKey, "check"},
+      {"no keys", "WINE REGISTRY Version 2\n", kOrvaneKey, "check"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteSystemReg(c.systemReg);
+    std::string value;
+    EXPECT_TRUE(Read(value, c.keyPath));
+    EXPECT_EQ(value, c.expected);
+  }
+  EXPECT_EQ(fs::file_size(Prefix() / "system.reg"), 24u);
+  EXPECT_FALSE(fs::exists(Prefix() / "user.reg"));
 }
 
 TEST_F(PlatformRegistryTest, WithoutWineprefixUsesDotWineInHome) {
@@ -329,34 +310,16 @@ TEST_F(PlatformRegistryTest, WithoutWineprefixUsesDotWineInHome) {
   EXPECT_EQ(value, "/home/me/objects");
 }
 
-TEST_F(PlatformRegistryTest, WithoutWineprefixAndHomeFails) {
+TEST_F(PlatformRegistryTest, NoPrefixFails) {
+  std::string value;
+  {
+    ScopedEnvironment prefix("WINEPREFIX", (folder_ / "no-such-prefix").string().c_str());
+    EXPECT_FALSE(Read(value));
+  }
   ScopedEnvironment prefix("WINEPREFIX", nullptr);
   ScopedEnvironment home("HOME", nullptr);
-  std::string value;
   EXPECT_FALSE(Read(value));
   EXPECT_EQ(value, "check");
-}
-
-TEST_F(PlatformRegistryTest, TakesAValueOf255CharactersButNot256) {
-  ScopedEnvironment prefix("WINEPREFIX", PrefixText().c_str());
-  const std::string longest = "Z:\\\\" + std::string(252, 'a');  // 255 characters once unescaped
-  WriteSystemReg("[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n\"objectDir\"=\"" + longest + "\"\n");
-  std::string value;
-  EXPECT_TRUE(Read(value));
-  EXPECT_EQ(value, "/" + std::string(252, 'a'));
-  WriteSystemReg("[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n\"objectDir\"=\"" + longest + "a\"\n");
-  EXPECT_TRUE(Read(value));
-  EXPECT_EQ(value, "check");
-}
-
-TEST_F(PlatformRegistryTest, NeverWritesThePrefix) {
-  ScopedEnvironment prefix("WINEPREFIX", PrefixText().c_str());
-  WriteSystemReg("WINE REGISTRY Version 2\n");
-  std::string value;
-  EXPECT_TRUE(Read(value));
-  EXPECT_EQ(value, "check");
-  EXPECT_EQ(fs::file_size(Prefix() / "system.reg"), 24u);
-  EXPECT_FALSE(fs::exists(Prefix() / "user.reg"));
 }
 
 }  // namespace
