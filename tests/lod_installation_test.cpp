@@ -98,7 +98,19 @@ class LodInstallationTest : public ::testing::Test {
 
   std::string ModelPath(const std::string& name) const { return paths.modelDir + name; }
 
-  const int32_t* Refs() const { return state->db.ParentLists[1].lodRef; }
+  // Parent 1's first `count` LOD references.
+  std::vector<int32_t> Refs(size_t count = 2) const {
+    const int32_t* refs = state->db.ParentLists[1].lodRef;
+    return {refs, refs + count};
+  }
+  // A model file that is there but cannot be read ends the job and records nothing.
+  void ExpectModelReadFailure(const LodInstallResult& result, const RecordingPlatform& on, const std::string& model) {
+    EXPECT_TRUE(result.modelReadFailed);
+    EXPECT_EQ(Refs(), (std::vector<int32_t>{-1, -1}));
+    EXPECT_EQ(state->db.lodCount, 700u);
+    EXPECT_EQ(on.MessageBoxes(), (std::vector<MessageBoxRecord>{
+                                     {"Can not read model file: " + ModelPath(model), "File Read Error", BoxIcon::kHand}}));
+  }
   const LodRecord& Record(uint32_t k) const { return state->db.LodTable[k]; }
 
   TempFolder temp;
@@ -118,9 +130,7 @@ TEST_F(LodInstallationTest, ReusesFreeRecordsInAscendingOrderThenGrowsTheTable) 
   const LodInstallResult result = InstallParentLods(*state, 1);
   EXPECT_EQ(result.failures, 0);
   EXPECT_FALSE(result.lodWriteFailed);
-  EXPECT_EQ(Refs()[0], 9);
-  EXPECT_EQ(Refs()[1], 19);
-  EXPECT_EQ(Refs()[2], 1401);
+  EXPECT_EQ(Refs(3), (std::vector<int32_t>{9, 19, 1401}));
   EXPECT_EQ(state->db.lodCount, 701u);
   EXPECT_EQ(state->db.freeLodCount, 0u);
   EXPECT_EQ(state->db.nextFreeLod, 2u);
@@ -174,8 +184,7 @@ TEST_F(LodInstallationTest, SkipsEntriesThatAlreadyReferToARecord) {
   AskFor({"old.lod", "new.lod"}, {11, -1});
   AddModel("new.lod", PatternBytes(1, 5));
   EXPECT_EQ(InstallParentLods(*state, 1).failures, 0);
-  EXPECT_EQ(Refs()[0], 11);
-  EXPECT_EQ(Refs()[1], 1401);
+  EXPECT_EQ(Refs(), (std::vector<int32_t>{11, 1401}));
   for (const FileOperationRecord& op : platform.FileOperations()) {
     EXPECT_EQ(op.path.find("old.lod"), std::string::npos) << op;
   }
@@ -192,9 +201,7 @@ TEST_F(LodInstallationTest, CountsEveryModelFileThatCannotBeOpened) {
   AskFor({"missing1.lod", "here.lod", "missing2.lod"});
   AddModel("here.lod", PatternBytes(1, 8));
   EXPECT_EQ(InstallParentLods(*state, 1).failures, 2);
-  EXPECT_EQ(Refs()[0], -1);
-  EXPECT_EQ(Refs()[1], 1401);
-  EXPECT_EQ(Refs()[2], -1);
+  EXPECT_EQ(Refs(3), (std::vector<int32_t>{-1, 1401, -1}));
   const std::vector<MessageBoxRecord> expected = {
       {"Could not open model file: " + ModelPath("missing1.lod") + ".", "Model File Error", BoxIcon::kExclamation},
       {"Could not open model file: " + ModelPath("missing2.lod") + ".", "Model File Error", BoxIcon::kExclamation},
@@ -209,7 +216,7 @@ TEST_F(LodInstallationTest, AnEmptyModelTakesARecordOfSizeZero) {
   AddModel("next.lod", PatternBytes(4, 6));
   EXPECT_EQ(InstallParentLods(*state, 1).failures, 0);
   EXPECT_EQ(FieldsOf(Record(3)), (LodFields{3, 0, 0, 1000, 0}));
-  EXPECT_EQ(Refs()[0], 7);
+  EXPECT_EQ(Refs(1), std::vector<int32_t>{7});
   EXPECT_EQ(Record(700).fileOffset, 1010u);
   EXPECT_EQ(state->lodAppendOffset, 1026u);
 }
@@ -221,7 +228,7 @@ TEST_F(LodInstallationTest, AFullTableIsAFailureAndWritesNothing) {
   AddModel("n.lod", PatternBytes(2, 30));
   EXPECT_EQ(InstallParentLods(*state, 1).failures, 2);
   EXPECT_EQ(state->db.lodCount, 20000u);
-  EXPECT_EQ(Refs()[0], -1);
+  EXPECT_EQ(Refs(), (std::vector<int32_t>{-1, -1}));
   EXPECT_EQ(LodBytes(), std::vector<uint8_t>(1000, kLodFillerByte));
   ASSERT_EQ(platform.MessageBoxes().size(), 2u);
   EXPECT_EQ(platform.MessageBoxes()[0],
@@ -236,38 +243,26 @@ TEST_F(LodInstallationTest, AFullTableStillReusesFreeRecords) {
   AddModel("m.lod", PatternBytes(1, 30));
   AddModel("n.lod", PatternBytes(2, 30));
   EXPECT_EQ(InstallParentLods(*state, 1).failures, 1);
-  EXPECT_EQ(Refs()[0], 39999);
-  EXPECT_EQ(Refs()[1], -1);
+  EXPECT_EQ(Refs(), (std::vector<int32_t>{39999, -1}));
 }
 
 // A model file that is there but cannot be read ends the job: the run must
-// not save a database without the model it was asked to install.
-TEST_F(LodInstallationTest, AModelWhoseSizeCannotBeHadEndsTheJob) {
-  AskFor({"m.lod", "n.lod"});
-  AddModel("m.lod", PatternBytes(1, 30));
-  AddModel("n.lod", PatternBytes(2, 30));
-  platform.FailFileOperation(2);  // the open works, the size query fails
-  const LodInstallResult result = InstallParentLods(*state, 1);
-  EXPECT_TRUE(result.modelReadFailed);
-  EXPECT_EQ(result.failures, 1);
-  EXPECT_EQ(Refs()[0], -1);
-  EXPECT_EQ(Refs()[1], -1);
-  EXPECT_EQ(state->db.lodCount, 700u);
-  EXPECT_EQ(platform.MessageBoxes(),
-            (std::vector<MessageBoxRecord>{
-                {"Can not read model file: " + ModelPath("m.lod"), "File Read Error", BoxIcon::kHand}}));
-}
-
-TEST_F(LodInstallationTest, AModelThatCannotBeOpenedButIsThereEndsTheJob) {
-  AskFor({"m.lod"});
-  AddModel("m.lod", PatternBytes(1, 30));
-  platform.FailFileOperation(1);  // the open fails; the file is there with its bytes
-  const LodInstallResult result = InstallParentLods(*state, 1);
-  EXPECT_TRUE(result.modelReadFailed);
-  EXPECT_EQ(Refs()[0], -1);
-  EXPECT_EQ(platform.MessageBoxes(),
-            (std::vector<MessageBoxRecord>{
-                {"Can not read model file: " + ModelPath("m.lod"), "File Read Error", BoxIcon::kHand}}));
+// not save a database without the model it was asked to install. The open,
+// the size query or the copy may fail.
+TEST_F(LodInstallationTest, AModelThatCannotBeOpenedOrSizedEndsTheJob) {
+  for (size_t failing : {1, 2}) {
+    SCOPED_TRACE(failing);
+    RecordingPlatform fresh;
+    Start(fresh, false);
+    AskFor({"m.lod", "n.lod"});
+    AddModel("m.lod", PatternBytes(1, 30));
+    AddModel("n.lod", PatternBytes(2, 30));
+    fresh.FailFileOperation(failing);  // the open, then the size query
+    const LodInstallResult result = InstallParentLods(*state, 1);
+    EXPECT_EQ(result.failures, 1);
+    ExpectModelReadFailure(result, fresh, "m.lod");
+    state.reset();
+  }
 }
 
 TEST_F(LodInstallationTest, AModelThatEndsEarlyEndsTheJobAndRecordsNothing) {
@@ -276,14 +271,7 @@ TEST_F(LodInstallationTest, AModelThatEndsEarlyEndsTheJobAndRecordsNothing) {
   AskFor({"short.lod", "fine.lod"});
   AddModel("short.lod", PatternBytes(1, 30));
   AddModel("fine.lod", PatternBytes(2, 20));
-  const LodInstallResult result = InstallParentLods(*state, 1);
-  EXPECT_TRUE(result.modelReadFailed);
-  EXPECT_EQ(Refs()[0], -1);
-  EXPECT_EQ(Refs()[1], -1);
-  EXPECT_EQ(state->db.lodCount, 700u);
-  EXPECT_EQ(growing.MessageBoxes(),
-            (std::vector<MessageBoxRecord>{
-                {"Can not read model file: " + ModelPath("short.lod"), "File Read Error", BoxIcon::kHand}}));
+  ExpectModelReadFailure(InstallParentLods(*state, 1), growing, "short.lod");
   state.reset();
 }
 
@@ -306,8 +294,7 @@ TEST_F(LodInstallationTest, AFailedWriteStopsTheParentAndRecordsNothing) {
   const LodInstallResult result = InstallParentLods(*state, 1);
   EXPECT_TRUE(result.lodWriteFailed);
   EXPECT_EQ(result.failures, 1);
-  EXPECT_EQ(Refs()[0], -1);
-  EXPECT_EQ(Refs()[1], -1);
+  EXPECT_EQ(Refs(), (std::vector<int32_t>{-1, -1}));
   EXPECT_EQ(state->db.freeLodCount, 1u);
   EXPECT_EQ(state->db.lodCount, 700u);
   EXPECT_EQ(state->lodAppendOffset, 1000u);
@@ -322,8 +309,7 @@ TEST_F(LodInstallationTest, ACheckRunOnlyOpensTheModelFiles) {
   AskFor({"gone.lod", "here.lod"});
   AddModel("here.lod", PatternBytes(1, 30));
   EXPECT_EQ(InstallParentLods(*state, 1).failures, 1);
-  EXPECT_EQ(Refs()[0], -1);
-  EXPECT_EQ(Refs()[1], -1);
+  EXPECT_EQ(Refs(), (std::vector<int32_t>{-1, -1}));
   EXPECT_EQ(state->db.lodCount, 700u);
   EXPECT_EQ(state->db.freeLodCount, 1u);
   EXPECT_EQ(state->lodAppendOffset, 1000u);
