@@ -152,31 +152,6 @@ TEST(ReadHeaderDatabaseTest, FillsEveryTableFromTheStandardFile) {
   EXPECT_EQ(db.nextFreeLod, 0u);
 }
 
-TEST(ReadHeaderDatabaseTest, SpotValuesLandInTheirFields) {
-  HeaderDatabase db(kSkinwrightLimits);
-  ASSERT_EQ(ReadHeaderDatabase(BuildHeaderFile(StandardHeaderSpec()), db, false), kReadOk);
-  // Palette 5, entry 3: (5*7+3, 5*13+6, 5*29+9) = (38, 71, 154).
-  EXPECT_EQ(db.PaletteTable[5].red[3], 38);
-  EXPECT_EQ(db.PaletteTable[5].green[3], 71);
-  EXPECT_EQ(db.PaletteTable[5].blue[3], 154);
-  EXPECT_EQ(db.PaletteTable[5].alpha[3], 0);
-  EXPECT_EQ(db.PaletteTable[5].palWord1, 0x105u);
-  EXPECT_EQ(db.TextureTable[2].flags, 0xE0u);
-  EXPECT_EQ(db.TextureTable[2].paletteIndex, 5u);
-  EXPECT_EQ(db.LodTable[3].lodWord0, 400u);
-  EXPECT_EQ(db.LodTable[3].fileOffset, 180u);
-  EXPECT_EQ(db.LodTable[3].fileSize, 70u);
-  EXPECT_EQ(db.ParentTable[2].hostParam1, 33u);
-  EXPECT_EQ(db.ParentTable[2].slotCount, 25);
-  EXPECT_EQ(db.ParentTable[2].dynamicCount, 10);
-  EXPECT_EQ(db.ParentTable[2].lodRefCount, 2);
-  EXPECT_EQ(db.ParentTable[0].hitbox[6], 10.5f);
-  EXPECT_EQ(db.ParentLists[2].slotX[24], 32.0f);
-  EXPECT_EQ(db.ParentLists[2].lodRef[1], -1);
-  EXPECT_EQ(db.ParentLists[2].lodDistance[1], 900.0f);
-  EXPECT_EQ(db.ParentLists[0].lodRef[1], LodRefFor(2));
-}
-
 TEST(ReadHeaderDatabaseTest, AcceptsBytesAfterTheLastParentsLists) {
   HeaderSpec spec = StandardHeaderSpec();
   spec.trailingBytes = {1, 2, 3, 4, 5};
