@@ -52,18 +52,15 @@ class PosixPlatformTest : public testing::Test {
 
 // ---- names ignoring case ------------------------------------------------
 
-TEST_F(PosixPlatformTest, OpensAFileWhoseNameDiffersInCase) {
+TEST_F(PosixPlatformTest, OpensAFileWhoseNameDiffersInCaseButPrefersTheExactName) {
   WriteText(folder_ / "models" / "plane.ihr", "parent");
+  WriteText(folder_ / "ZarnoObj.hdr", "exact");
+  WriteText(folder_ / "zarnoobj.hdr", "lower");
   std::unique_ptr<File> file = platform_.OpenFile(In("Models/PLANE.IHR"), OpenMode::kRead);
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(ReadAll(*file, 100), "parent");
   EXPECT_EQ(platform_.FileSize(In("MODELS/Plane.Ihr")), 6u);
-}
-
-TEST_F(PosixPlatformTest, ExactNameWinsOverOtherCase) {
-  WriteText(folder_ / "ZarnoObj.hdr", "exact");
-  WriteText(folder_ / "zarnoobj.hdr", "lower");
-  std::unique_ptr<File> file = platform_.OpenFile(In("ZarnoObj.hdr"), OpenMode::kRead);
+  file = platform_.OpenFile(In("ZarnoObj.hdr"), OpenMode::kRead);
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(ReadAll(*file, 100), "exact");
 }
@@ -81,6 +78,7 @@ TEST_F(PosixPlatformTest, CreateReplacesTheContentOfAFileNamedInOtherCase) {
   WriteText(folder_ / "ZarnoObj.tex", "old content");
   std::unique_ptr<File> file = platform_.OpenFile(In("ZARNOOBJ.TEX"), OpenMode::kCreate);
   ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->Size(), 0u);  // emptied at once
   ASSERT_TRUE(file->Write("new", 3));
   ASSERT_TRUE(file->Close());
   EXPECT_EQ(ReadText(folder_ / "ZarnoObj.tex"), "new");
@@ -177,15 +175,6 @@ TEST_F(PosixPlatformTest, UpdateNeverShortensTheFile) {
   ASSERT_TRUE(file->Write("ab", 2));
   ASSERT_TRUE(file->Close());
   EXPECT_EQ(ReadText(folder_ / "ZarnoObj.lod"), "ab23456789");
-}
-
-TEST_F(PosixPlatformTest, CreateEmptiesAnExistingFile) {
-  WriteText(folder_ / "ErrorList.txt", "old findings");
-  std::unique_ptr<File> file = platform_.OpenFile(In("ErrorList.txt"), OpenMode::kCreate);
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(file->Size(), 0u);
-  ASSERT_TRUE(file->Close());
-  EXPECT_EQ(ReadText(folder_ / "ErrorList.txt"), "");
 }
 
 TEST_F(PosixPlatformTest, ReadsSeeBufferedWrites) {
