@@ -22,47 +22,40 @@ TEST(TextScanner, TurnsCrLfIntoLfOnly) {
   EXPECT_EQ(TextModeContents("a\r\nb\rc\n\r\r\n"), "a\nb\rc\n\r\n");
 }
 
-TEST(TextScanner, ReadsIntegersLikeTheFormattedScan) {
-  struct Case {
-    const char* text;
-    ScanResult result;
-    int32_t value;
-  };
-  const Case cases[] = {
+template <class Number>
+struct NumberCase {
+  const char* text;
+  ScanResult result;
+  Number value;  // what the variable holds afterwards; it starts as 99
+};
+
+template <class Number, size_t N>
+void ExpectNumbersRead(const NumberCase<Number> (&cases)[N], ScanResult (TextScanner::*read)(Number&)) {
+  for (const NumberCase<Number>& c : cases) {
+    SCOPED_TRACE(c.text);
+    TextScanner in(c.text);
+    Number value = 99;
+    EXPECT_EQ((in.*read)(value), c.result);
+    EXPECT_EQ(value, c.value);
+  }
+}
+
+TEST(TextScanner, ReadsNumbersLikeTheFormattedScan) {
+  const NumberCase<int32_t> integers[] = {
       {"  42 rest", ScanResult::kConverted, 42},  {"\n\n-7", ScanResult::kConverted, -7},
       {"+5", ScanResult::kConverted, 5},          {"300x", ScanResult::kConverted, 300},
       {"4294967297", ScanResult::kConverted, 1},  {"-2147483648", ScanResult::kConverted, INT32_MIN},
       {"abc", ScanResult::kNoMatch, 99},          {"-", ScanResult::kNoMatch, 99},
       {"  \n\t ", ScanResult::kEnd, 99},          {"", ScanResult::kEnd, 99},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    TextScanner in(c.text);
-    int32_t value = 99;
-    EXPECT_EQ(in.ReadInt(value), c.result);
-    EXPECT_EQ(value, c.value);
-  }
-}
-
-TEST(TextScanner, ReadsNumbersLikeTheFormattedScan) {
-  struct Case {
-    const char* text;
-    ScanResult result;
-    float value;
-  };
-  const Case cases[] = {
+  ExpectNumbersRead(integers, &TextScanner::ReadInt);
+  const NumberCase<float> floats[] = {
       {"2.0", ScanResult::kConverted, 2.0f},   {" -0.125\n", ScanResult::kConverted, -0.125f},
       {"1e3,", ScanResult::kConverted, 1000.0f}, {"7", ScanResult::kConverted, 7.0f},
       {"0x10", ScanResult::kConverted, 16.0f}, {".5", ScanResult::kConverted, 0.5f},
-      {"word", ScanResult::kNoMatch, 9.0f},    {"", ScanResult::kEnd, 9.0f},
+      {"word", ScanResult::kNoMatch, 99.0f},   {"", ScanResult::kEnd, 99.0f},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    TextScanner in(c.text);
-    float value = 9.0f;
-    EXPECT_EQ(in.ReadFloat(value), c.result);
-    EXPECT_EQ(value, c.value);
-  }
+  ExpectNumbersRead(floats, &TextScanner::ReadFloat);
 }
 
 TEST(TextScanner, AFailedConversionLeavesTheTextForTheNextRead) {
