@@ -327,6 +327,7 @@ TEST_F(ModelJobTest, ACheckRunListsEveryFindingAndChangesNothing) {
   cText.replace(cText.find("Hitbox"), cText.find("\r\n", cText.find("Hitbox")) - cText.find("Hitbox"), "Hitbox 1 2");
   AddRawIhr("c.ihr", cText);
   AddRawIhr("d.ihr", "1.5\n");
+  AddRawIhr("ErrorList.txt", "old findings\n");  // the list starts afresh
   AddRawIhr("e.ihr",
             "2.0\nE\n0 0 6\nHitbox 1 2 3 4 5 6 7\nParams 1 2\nP3 1\nDynamics 2\nLODs 0\nP4 0\nP5 0\nSlots 0\n0\n"
             "1 2 3\nnone\n");
@@ -362,14 +363,6 @@ TEST_F(ModelJobTest, ACheckRunNeverStopsForFailures) {
   EXPECT_EQ(platform.MessageBoxes().size(), 1u);
   EXPECT_EQ(platform.Beeps(), 2);
   ExpectObjectFilesUnchanged();
-}
-
-TEST_F(ModelJobTest, ACheckRunStartsTheListAfresh) {
-  AddIhr("a.ihr", Ihr(3, {}));
-  AddRawIhr("ErrorList.txt", "old findings\n");
-  Run(true);
-  EXPECT_EQ(ReadFileText(ErrorListPath()),
-            "Models folder:   " + ModelDir() + "\nObjects folder:  " + folder.hdrPath.string() + "\n\n");
 }
 
 // ---- the end of a job before its loop ---------------------------------------
