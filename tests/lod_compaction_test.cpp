@@ -7,6 +7,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -190,23 +191,23 @@ TEST_F(LodCompactionTest, PacksTheUsedBlobsFromOffsetZeroAndFreesTheRest) {
   EXPECT_TRUE(OtherFiles().empty());
 }
 
-TEST_F(LodCompactionTest, NothingIsRewrittenWhenEveryRecordIsReferenced) {
-  header_ = StandardHeaderSpec();  // the 10-byte gaps of installation remain
-  store_ = StoreBytes(300);
-  Prepare();
-  Run();
-  ExpectNothingChanged();
-  EXPECT_EQ(platform_.FileOperations().size(), operationsBefore_);
+// Every record referenced (the 10-byte gaps of installation remain), or the
+// unreferenced records all of size zero: nothing to drop, nothing touched.
+TEST_F(LodCompactionTest, NothingIsRewrittenWhenNoUsedBlobWouldBeDropped) {
+  HeaderSpec unreferencedEmpty = header_;
+  unreferencedEmpty.lods = {Lod(100, 10, 100), Lod(200, 500, 0), Lod(300, 180, 70), Lod(400, 0, 0)};
+  const std::pair<HeaderSpec, size_t> cases[] = {{StandardHeaderSpec(), 300}, {unreferencedEmpty, 290}};
+  for (const auto& [header, storeSize] : cases) {
+    SCOPED_TRACE(storeSize);
+    header_ = header;
+    store_ = StoreBytes(storeSize);
+    Prepare();
+    Run();
+    ExpectNothingChanged();
+    EXPECT_EQ(platform_.FileOperations().size(), operationsBefore_);
+  }
   EXPECT_TRUE(platform_.ProgressCalls().empty());
   EXPECT_TRUE(platform_.MessageBoxes().empty());
-}
-
-TEST_F(LodCompactionTest, UnreferencedRecordsOfSizeZeroCauseNoRewrite) {
-  header_.lods = {Lod(100, 10, 100), Lod(200, 500, 0), Lod(300, 180, 70), Lod(400, 0, 0)};
-  Prepare();
-  Run();
-  ExpectNothingChanged();
-  EXPECT_TRUE(platform_.ProgressCalls().empty());
 }
 
 TEST_F(LodCompactionTest, ParentsBeyondTheParentCountKeepNothingAlive) {
