@@ -104,17 +104,14 @@ INSTANTIATE_TEST_SUITE_P(
         FindCase{"escapedBracketInKey", "Software\\Odd]Name", "v", "odd"}),
     [](const testing::TestParamInfo<FindCase>& info) { return std::string(info.param.name); });
 
-TEST(FindRegistryStringCrlfTest, ReadsAFileWithWindowsLineEnds) {
+TEST(FindRegistryStringCrlfTest, ReadsAFileWithWindowsLineEndsAndIgnoresIndentedLines) {
   const std::string text =
       "WINE REGISTRY Version 2\r\n\r\n[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\r\n"
-      "\"other\"=\"x\"\r\n\"objectDir\"=\"C:\\\\Objects\"\r\n\"continued\"=\"a\\\r\n  b\"\r\n";
+      "\"other\"=\"x\"\r\n\"objectDir\"=\"C:\\\\Objects\"\r\n\"continued\"=\"a\\\r\n  b\"\r\n"
+      "  \"indented\"=\"C:\\\\x\"\r\n";
   EXPECT_EQ(FindRegistryString(text, kOrvaneKey, "objectDir"), "C:\\Objects");
   EXPECT_EQ(FindRegistryString(text, kOrvaneKey, "continued"), "ab");
-}
-
-TEST(FindRegistryStringCrlfTest, IgnoresIndentedLines) {
-  const std::string text = "[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n  \"objectDir\"=\"C:\\\\x\"\n";
-  EXPECT_EQ(FindRegistryString(text, kOrvaneKey, "objectDir"), std::nullopt);
+  EXPECT_EQ(FindRegistryString(text, kOrvaneKey, "indented"), std::nullopt);
 }
 
 TEST(FindRegistryStringCrlfTest, SurvivesTruncatedText) {
@@ -175,6 +172,7 @@ class WinePrefixTest : public testing::Test {
   TempFolder folder_;
 };
 
+// Paths without a drive only have their backslashes turned.
 TEST_F(WinePrefixTest, MapsDrivesThroughDosdevices) {
   const std::string prefix = PrefixText();
   EXPECT_EQ(MapWindowsPathToPosix(prefix, "Z:\\home\\me\\obj"), "/home/me/obj");
@@ -185,13 +183,10 @@ TEST_F(WinePrefixTest, MapsDrivesThroughDosdevices) {
   EXPECT_EQ(MapWindowsPathToPosix(prefix, "C:/mixed\\slashes"), prefix + "/drive_c/mixed/slashes");
   EXPECT_EQ(MapWindowsPathToPosix(prefix, "D:\\a"), (folder_ / "elsewhere").string() + "/a");
   EXPECT_EQ(MapWindowsPathToPosix(prefix, "E:\\a"), std::nullopt);
-}
-
-TEST_F(WinePrefixTest, TurnsBackslashesOfPathsWithoutDrive) {
-  EXPECT_EQ(MapWindowsPathToPosix(PrefixText(), "\\\\server\\share"), "//server/share");
-  EXPECT_EQ(MapWindowsPathToPosix(PrefixText(), "relative\\dir"), "relative/dir");
-  EXPECT_EQ(MapWindowsPathToPosix(PrefixText(), ""), "");
-  EXPECT_EQ(MapWindowsPathToPosix(PrefixText(), "1:\\x"), "1:/x");
+  EXPECT_EQ(MapWindowsPathToPosix(prefix, "\\\\server\\share"), "//server/share");
+  EXPECT_EQ(MapWindowsPathToPosix(prefix, "relative\\dir"), "relative/dir");
+  EXPECT_EQ(MapWindowsPathToPosix(prefix, ""), "");
+  EXPECT_EQ(MapWindowsPathToPosix(prefix, "1:\\x"), "1:/x");
 }
 
 // Values are mapped to this system's paths; a value that cannot be mapped is
