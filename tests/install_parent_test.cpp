@@ -82,14 +82,11 @@ TEST(TextScanner, ReadsLinesLikeFgets) {
   EXPECT_EQ(line, "third");
   EXPECT_FALSE(in.ReadLine(254, line));
   EXPECT_EQ(line, "third");
-}
-
-TEST(TextScanner, ALineEndsAtItsFirstNulAsACStringWould) {
-  TextScanner in(std::string_view("ab\0cd\nnext", 10));
-  std::string line;
-  ASSERT_TRUE(in.ReadLine(254, line));
+  // A line ends at its first NUL, as a C string would.
+  TextScanner nul(std::string_view("ab\0cd\nnext", 10));
+  ASSERT_TRUE(nul.ReadLine(254, line));
   EXPECT_EQ(line, "ab");
-  ASSERT_TRUE(in.ReadLine(254, line));
+  ASSERT_TRUE(nul.ReadLine(254, line));
   EXPECT_EQ(line, "next");
 }
 
