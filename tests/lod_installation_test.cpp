@@ -108,9 +108,10 @@ class LodInstallationTest : public ::testing::Test {
     EXPECT_TRUE(result.modelReadFailed);
     EXPECT_EQ(Refs(), (std::vector<int32_t>{-1, -1}));
     EXPECT_EQ(state->db.lodCount, 700u);
-    EXPECT_EQ(on.MessageBoxes(), (std::vector<MessageBoxRecord>{
-                                     {"Can not read model file: " + ModelPath(model), "File Read Error", BoxIcon::kHand}}));
+    EXPECT_EQ(on.MessageBoxes(), (std::vector<MessageBoxRecord>{{"Can not read model file: " + ModelPath(model),
+                                                                 "File Read Error", BoxIcon::kHand}}));
   }
+
   const LodRecord& Record(uint32_t k) const { return state->db.LodTable[k]; }
 
   TempFolder temp;
@@ -221,29 +222,35 @@ TEST_F(LodInstallationTest, AnEmptyModelTakesARecordOfSizeZero) {
   EXPECT_EQ(state->lodAppendOffset, 1026u);
 }
 
-TEST_F(LodInstallationTest, AFullTableIsAFailureAndWritesNothing) {
-  Start(platform, false, kRigwrightLimits.lodCapacity);
-  AskFor({"m.lod", "n.lod"});
-  AddModel("m.lod", PatternBytes(1, 30));
-  AddModel("n.lod", PatternBytes(2, 30));
-  EXPECT_EQ(InstallParentLods(*state, 1).failures, 2);
-  EXPECT_EQ(state->db.lodCount, 20000u);
-  EXPECT_EQ(Refs(), (std::vector<int32_t>{-1, -1}));
-  EXPECT_EQ(LodBytes(), std::vector<uint8_t>(1000, kLodFillerByte));
-  ASSERT_EQ(platform.MessageBoxes().size(), 2u);
-  EXPECT_EQ(platform.MessageBoxes()[0],
-            (MessageBoxRecord{"LOD table is full: " + ModelPath("m.lod") + ".", "Model File Error",
-                              BoxIcon::kExclamation}));
-}
-
-TEST_F(LodInstallationTest, AFullTableStillReusesFreeRecords) {
-  Start(platform, false, kRigwrightLimits.lodCapacity);
-  FreeRecords({19999});
-  AskFor({"m.lod", "n.lod"});
-  AddModel("m.lod", PatternBytes(1, 30));
-  AddModel("n.lod", PatternBytes(2, 30));
-  EXPECT_EQ(InstallParentLods(*state, 1).failures, 1);
-  EXPECT_EQ(Refs(), (std::vector<int32_t>{39999, -1}));
+// A full table fails every model that needs a new record, writes nothing for
+// them, and still reuses free records.
+TEST_F(LodInstallationTest, AFullTableIsAFailureUnlessARecordIsFree) {
+  struct Case {
+    std::vector<uint32_t> free;
+    int32_t failures;
+    std::vector<int32_t> refs;
+  };
+  const Case cases[] = {{{}, 2, {-1, -1}}, {{19999}, 1, {39999, -1}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.failures);
+    RecordingPlatform fresh;
+    Start(fresh, false, kRigwrightLimits.lodCapacity);
+    FreeRecords(c.free);
+    AskFor({"m.lod", "n.lod"});
+    AddModel("m.lod", PatternBytes(1, 30));
+    AddModel("n.lod", PatternBytes(2, 30));
+    EXPECT_EQ(InstallParentLods(*state, 1).failures, c.failures);
+    EXPECT_EQ(state->db.lodCount, 20000u);
+    EXPECT_EQ(Refs(), c.refs);
+    ASSERT_EQ(fresh.MessageBoxes().size(), static_cast<size_t>(c.failures));
+    EXPECT_EQ(fresh.MessageBoxes().back(), (MessageBoxRecord{"LOD table is full: " + ModelPath("n.lod") + ".",
+                                                             "Model File Error", BoxIcon::kExclamation}));
+    if (c.free.empty()) {
+      EXPECT_EQ(fresh.MessageBoxes()[0].text, "LOD table is full: " + ModelPath("m.lod") + ".");
+      EXPECT_EQ(LodBytes(), std::vector<uint8_t>(1000, kLodFillerByte));
+    }
+    state.reset();
+  }
 }
 
 // A model file that is there but cannot be read ends the job: the run must
