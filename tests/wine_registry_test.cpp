@@ -201,8 +201,9 @@ TEST_F(WinePrefixTest, ReadsAndMapsTheValue) {
   const Case cases[] = {
       {"mapped", kSystemReg, "objectDir", "/home/me/objects"},
       {"text before a NUL", kSystemReg, "withNul", "ab"},
-      {"Wow6432Node branch", "[Software\\\\Wow6432Node\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n\"objectDir\"=\"C:\\\\Orvane\"\n",
-       "objectDir", "before"},
+      {"Wow6432Node branch",
+       "[Software\\\\Wow6432Node\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n\"objectDir\"=\"C:\\\\Orvane\"\n", "objectDir",
+       "before"},
       {"drive without link", "[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n\"objectDir\"=\"Q:\\\\Orvane\"\n",
        "objectDir", "before"},
   };
