@@ -155,6 +155,11 @@ class ModelJobTest : public ::testing::Test {
 
   std::vector<uint8_t> Hdr() const { return ReadFileBytes(folder.hdrPath); }
   std::vector<uint8_t> Lod() const { return ReadFileBytes(folder.lodPath); }
+  // The parent count of ZarnoObj.hdr as saved; 0 when it cannot be read whole.
+  uint32_t ParentCountOnDisk() const {
+    HeaderDatabase db(kRigwrightLimits);
+    return ReadHeaderDatabase(Hdr(), db, false) == kReadOk ? db.parentCount : 0;
+  }
   void ExpectObjectFilesUnchanged() const {
     EXPECT_EQ(Hdr(), hdrBefore);
     EXPECT_EQ(Lod(), lodBefore);
@@ -233,9 +238,7 @@ TEST_F(ModelJobTest, AFileThatCannotBeOpenedIsShownWithItsNumberInSearchOrder) {
   EXPECT_EQ(platform.MessageBoxes(),
             std::vector{Box("Can not open ihr file: " + ModelPath("b.ihr") + " File #2", "ihr Open Error",
                             BoxIcon::kExclamation)});
-  HeaderDatabase db(kRigwrightLimits);
-  ASSERT_EQ(ReadHeaderDatabase(Hdr(), db, false), kReadOk);
-  EXPECT_EQ(db.parentCount, 5u);
+  EXPECT_EQ(ParentCountOnDisk(), 5u);
   EXPECT_EQ(platform.Beeps(), 2);
 }
 
@@ -288,9 +291,7 @@ TEST_F(ModelJobTest, ABadParentIndexSkipsTheFileWithABox) {
   EXPECT_EQ(platform.MessageBoxes(), std::vector{Box("Bad parent index 5002 in ihr file: " + ModelPath("a.ihr"),
                                                      "ihr Read Error", BoxIcon::kExclamation)});
   EXPECT_EQ(Lod(), lodBefore);
-  HeaderDatabase db(kRigwrightLimits);
-  ASSERT_EQ(ReadHeaderDatabase(Hdr(), db, false), kReadOk);
-  EXPECT_EQ(db.parentCount, 4u);
+  EXPECT_EQ(ParentCountOnDisk(), 4u);
 }
 
 TEST_F(ModelJobTest, AppendsBehindABlobThatStartsAtOffsetZero) {
