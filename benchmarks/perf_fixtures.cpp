@@ -98,11 +98,11 @@ uint64_t FileBytes(const fs::path& path) {
   return error ? 0 : static_cast<uint64_t>(size);
 }
 
-bool WriteHeader(const fs::path& objectDir, const HeaderSpec& spec, ObjectFixture& fixture) {
+bool WriteHeader(const fs::path& objectDir, const HeaderSpec& recipe, ObjectFixture& fixture) {
   std::error_code error;
   fs::create_directories(objectDir, error);
   fixture.objectDir = objectDir;
-  const std::vector<uint8_t> bytes = BuildHeaderFile(spec);
+  const std::vector<uint8_t> bytes = BuildHeaderFile(recipe);
   fixture.headerBytes = bytes.size();
   return WriteFile(objectDir / "ZarnoObj.hdr", bytes);
 }
@@ -133,19 +133,19 @@ ParentSpec FullParent(FixtureRandom& random) {
 HeaderSpec FullHeaderSpec() {
   const HeaderLimits& limits = kSkinwrightLimits;
   FixtureRandom random(2024);
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.colors.assign(limits.colorLimit, ColorRecord{{0.25f, 0.5f, 0.75f, 1.0f}});
-  spec.palettes.clear();
-  for (uint32_t k = 0; k < limits.paletteLimit; ++k) spec.palettes.push_back(TestPalette(k));
-  spec.textures.clear();
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.colors.assign(limits.colorLimit, ColorRecord{{0.25f, 0.5f, 0.75f, 1.0f}});
+  recipe.palettes.clear();
+  for (uint32_t k = 0; k < limits.paletteLimit; ++k) recipe.palettes.push_back(TestPalette(k));
+  recipe.textures.clear();
   for (uint32_t i = 0; i < limits.textureLimit; ++i) {
-    spec.textures.push_back(TextureRecord{i * 4000, 4000, 64, 0, 0, 0xA0, 0xFF000000 + i, 0, i % 14, 0});
+    recipe.textures.push_back(TextureRecord{i * 4000, 4000, 64, 0, 0, 0xA0, 0xFF000000 + i, 0, i % 14, 0});
   }
-  spec.lods.clear();
-  for (uint32_t k = 0; k < limits.lodLimit; ++k) spec.lods.push_back(LodRecord{k, k + 1, k + 2, 10 + k * 100, 90});
-  spec.parents.clear();
-  for (uint32_t p = 0; p < limits.parentLimit; ++p) spec.parents.push_back(FullParent(random));
-  return spec;
+  recipe.lods.clear();
+  for (uint32_t k = 0; k < limits.lodLimit; ++k) recipe.lods.push_back(LodRecord{k, k + 1, k + 2, 10 + k * 100, 90});
+  recipe.parents.clear();
+  for (uint32_t p = 0; p < limits.parentLimit; ++p) recipe.parents.push_back(FullParent(random));
+  return recipe;
 }
 
 // ---- install run ---------------------------------------------------------------
@@ -153,15 +153,15 @@ HeaderSpec FullHeaderSpec() {
 std::string ModelName(uint32_t file, uint32_t entry) { return Format("p%04u_%u", file, entry); }
 
 IhrSpec InstallParentSpec(uint32_t file, int32_t parentIndex) {
-  IhrSpec spec;
-  spec.name = Format("Parent %u", file);
-  spec.parentIndex = parentIndex;
-  spec.slots = {{1.0f, 2.0f, 3.0f}, {4.0f, 5.0f, 6.0f}};
-  spec.dynamicPoints = {{0.5f, 1.5f, -2.5f}};
+  IhrSpec recipe;
+  recipe.name = Format("Parent %u", file);
+  recipe.parentIndex = parentIndex;
+  recipe.slots = {{1.0f, 2.0f, 3.0f}, {4.0f, 5.0f, 6.0f}};
+  recipe.dynamicPoints = {{0.5f, 1.5f, -2.5f}};
   for (uint32_t entry = 0; entry < kModelsPerParent; ++entry) {
-    spec.lods.push_back({1000.0f * static_cast<float>(entry + 1), -1, ModelName(file, entry) + ".3ds"});
+    recipe.lods.push_back({1000.0f * static_cast<float>(entry + 1), -1, ModelName(file, entry) + ".3ds"});
   }
-  return spec;
+  return recipe;
 }
 
 // ---- compactions ----------------------------------------------------------------
@@ -199,8 +199,8 @@ ObjectFixture BuildFullHeaderFixture(const fs::path& dir) {
 
 ContentFixture BuildInstallFixture(const fs::path& dir) {
   const ObjectFolder folder = ObjectFolderAt(dir);
-  const HeaderSpec spec = StandardHeaderSpec();
-  if (!WriteObjectFolder(folder, spec)) return {};
+  const HeaderSpec recipe = StandardHeaderSpec();
+  if (!WriteObjectFolder(folder, recipe)) return {};
   ContentFixture fixture;
   fixture.objects.objectDir = folder.objectDir;
   fixture.objects.copiedNames = {"ZarnoObj.lod"};
@@ -210,7 +210,7 @@ ContentFixture BuildInstallFixture(const fs::path& dir) {
   fixture.fileList = dir / "models.txt";
   const std::vector<uint32_t> sizes = BlobSizes(3, kInstallParentFiles * kModelsPerParent);
   std::string list;
-  const int32_t firstParent = static_cast<int32_t>(spec.parents.size());
+  const int32_t firstParent = static_cast<int32_t>(recipe.parents.size());
   for (uint32_t file = 0; file < kInstallParentFiles; ++file) {
     if (!WriteIhrFile(folder.modelDir / Format("p%04u.ihr", file), InstallParentSpec(file, firstParent + static_cast<int32_t>(file)))) return {};
     for (uint32_t entry = 0; entry < kModelsPerParent; ++entry) {
@@ -228,21 +228,21 @@ ContentFixture BuildInstallFixture(const fs::path& dir) {
 }
 
 ObjectFixture BuildLodCompactionFixture(const fs::path& dir) {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.lods.clear();
-  spec.parents.clear();
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.lods.clear();
+  recipe.parents.clear();
   const std::vector<uint32_t> sizes = BlobSizes(4, kLodCompactionRecords);
   ObjectFixture fixture;
   StoreWriter store(dir / "Objects.tmp");
   for (uint32_t k = 0; k < kLodCompactionRecords; ++k) {
     store.Filler(kLodGap);
-    spec.lods.push_back(LodRecord{k, 0, 0, static_cast<uint32_t>(store.Written()), sizes[k]});
+    recipe.lods.push_back(LodRecord{k, 0, 0, static_cast<uint32_t>(store.Written()), sizes[k]});
     store.Put(BlobSlice(k, sizes[k]));
     if (k % 2 == 0) fixture.liveBytes += sizes[k];
   }
-  for (uint32_t p = 0; p < kLodCompactionRecords / 2 / kLodParentRefs; ++p) spec.parents.push_back(LodParent(p));
+  for (uint32_t p = 0; p < kLodCompactionRecords / 2 / kLodParentRefs; ++p) recipe.parents.push_back(LodParent(p));
   fixture.storeBytes = store.Written();
-  if (!store.Close() || !WriteHeader(dir / "Objects", spec, fixture)) return {};
+  if (!store.Close() || !WriteHeader(dir / "Objects", recipe, fixture)) return {};
   std::error_code error;
   fs::rename(dir / "Objects.tmp", dir / "Objects" / "ZarnoObj.lod", error);
   if (error) return {};
@@ -251,26 +251,26 @@ ObjectFixture BuildLodCompactionFixture(const fs::path& dir) {
 }
 
 ContentFixture BuildTexCompactionFixture(const fs::path& dir) {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.textures.clear();
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.textures.clear();
   const std::vector<uint32_t> sizes = BlobSizes(5, kTexCompactionRecords * 3 / 2);
   ContentFixture fixture;
   ObjectFixture& objects = fixture.objects;
   StoreWriter store(dir / "Objects.tmp");
   for (uint32_t i = 0; i < kTexCompactionRecords; ++i) {
-    spec.textures.push_back(StoredTexture(store.Written(), sizes[i]));
+    recipe.textures.push_back(StoredTexture(store.Written(), sizes[i]));
     store.Put(BlobSlice(i, sizes[i]));
   }
   for (uint32_t i = 1, next = kTexCompactionRecords; i < kTexCompactionRecords; i += 2, ++next) {
-    spec.textures[i] = StoredTexture(store.Written(), sizes[next]);
+    recipe.textures[i] = StoredTexture(store.Written(), sizes[next]);
     store.Put(BlobSlice(next, sizes[next]));
   }
-  for (const TextureRecord& record : spec.textures) {
+  for (const TextureRecord& record : recipe.textures) {
     objects.liveBytes += record.dataSize;
-    spec.maxTextureSize = std::max(spec.maxTextureSize, record.dataSize);
+    recipe.maxTextureSize = std::max(recipe.maxTextureSize, record.dataSize);
   }
   objects.storeBytes = store.Written();
-  if (!store.Close() || !WriteHeader(dir / "Objects", spec, objects)) return {};
+  if (!store.Close() || !WriteHeader(dir / "Objects", recipe, objects)) return {};
   std::error_code error;
   fs::rename(dir / "Objects.tmp", dir / "Objects" / "ZarnoObj.tex", error);
   if (error) return {};

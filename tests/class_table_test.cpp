@@ -14,29 +14,29 @@ namespace zarno {
 namespace {
 
 ClassSpec DistinctClass(uint8_t seed) {
-  ClassSpec spec;
-  for (size_t i = 0; i < spec.idBytes.size(); ++i) spec.idBytes[i] = static_cast<uint8_t>(seed + i);
-  for (size_t i = 0; i < spec.parentIndex.size(); ++i) {
-    spec.parentIndex[i] = static_cast<uint16_t>(seed * 1000 + i * 7 + 0x100);
+  ClassSpec recipe;
+  for (size_t i = 0; i < recipe.idBytes.size(); ++i) recipe.idBytes[i] = static_cast<uint8_t>(seed + i);
+  for (size_t i = 0; i < recipe.parentIndex.size(); ++i) {
+    recipe.parentIndex[i] = static_cast<uint16_t>(seed * 1000 + i * 7 + 0x100);
   }
-  spec.selectorByte = static_cast<uint8_t>(seed + 40);
-  spec.classWord = 0xC1A55000u + seed;
-  return spec;
+  recipe.selectorByte = static_cast<uint8_t>(seed + 40);
+  recipe.classWord = 0xC1A55000u + seed;
+  return recipe;
 }
 
-void ExpectClassEquals(const ClassRecord& record, const ClassSpec& spec) {
-  for (size_t i = 0; i < spec.idBytes.size(); ++i) EXPECT_EQ(record.idBytes[i], spec.idBytes[i]) << i;
-  for (size_t i = 0; i < spec.parentIndex.size(); ++i) {
-    EXPECT_EQ(record.parentIndex[i], spec.parentIndex[i]) << i;
+void ExpectClassEquals(const ClassRecord& record, const ClassSpec& recipe) {
+  for (size_t i = 0; i < recipe.idBytes.size(); ++i) EXPECT_EQ(record.idBytes[i], recipe.idBytes[i]) << i;
+  for (size_t i = 0; i < recipe.parentIndex.size(); ++i) {
+    EXPECT_EQ(record.parentIndex[i], recipe.parentIndex[i]) << i;
   }
-  EXPECT_EQ(record.selectorByte, spec.selectorByte);
-  EXPECT_EQ(record.classWord, spec.classWord);
+  EXPECT_EQ(record.selectorByte, recipe.selectorByte);
+  EXPECT_EQ(record.classWord, recipe.classWord);
 }
 
 TEST(ClassTableTest, BuiltRecordsAreEightyOneBytes) {
-  ClassTableSpec spec;
-  spec.classes = {DistinctClass(1), DistinctClass(2), DistinctClass(3)};
-  const std::vector<uint8_t> file = BuildClassTableFile(spec);
+  ClassTableSpec recipe;
+  recipe.classes = {DistinctClass(1), DistinctClass(2), DistinctClass(3)};
+  const std::vector<uint8_t> file = BuildClassTableFile(recipe);
   ASSERT_EQ(file.size(), 2u + 3u * 81u);
   EXPECT_EQ(file[0], 3);
   EXPECT_EQ(file[1], 0);
@@ -48,13 +48,13 @@ TEST(ClassTableTest, BuiltRecordsAreEightyOneBytes) {
 }
 
 TEST(ClassTableTest, ReadsTheKeptFieldsOfEveryClass) {
-  ClassTableSpec spec;
-  spec.classes = {DistinctClass(1), DistinctClass(2), DistinctClass(3)};
+  ClassTableSpec recipe;
+  recipe.classes = {DistinctClass(1), DistinctClass(2), DistinctClass(3)};
   ClassDatabase classes;
-  ASSERT_EQ(ParseClassTable(BuildClassTableFile(spec), classes), ClassTableParse::kRead);
+  ASSERT_EQ(ParseClassTable(BuildClassTableFile(recipe), classes), ClassTableParse::kRead);
   EXPECT_EQ(classes.classCount, 3);
   ASSERT_EQ(classes.ClassTable.size(), 3u);
-  for (size_t i = 0; i < 3; ++i) ExpectClassEquals(classes.ClassTable[i], spec.classes[i]);
+  for (size_t i = 0; i < 3; ++i) ExpectClassEquals(classes.ClassTable[i], recipe.classes[i]);
 }
 
 TEST(ClassTableTest, ZeroClassesReadAsAnEmptyTable) {
@@ -67,28 +67,28 @@ TEST(ClassTableTest, ZeroClassesReadAsAnEmptyTable) {
 }
 
 TEST(ClassTableTest, BytesAfterTheLastRecordAreIgnored) {
-  ClassTableSpec spec;
-  spec.classes = {DistinctClass(9)};
-  spec.trailingBytes = {1, 2, 3, 4, 5};
+  ClassTableSpec recipe;
+  recipe.classes = {DistinctClass(9)};
+  recipe.trailingBytes = {1, 2, 3, 4, 5};
   ClassDatabase classes;
-  ASSERT_EQ(ParseClassTable(BuildClassTableFile(spec), classes), ClassTableParse::kRead);
+  ASSERT_EQ(ParseClassTable(BuildClassTableFile(recipe), classes), ClassTableParse::kRead);
   ASSERT_EQ(classes.classCount, 1);
-  ExpectClassEquals(classes.ClassTable[0], spec.classes[0]);
+  ExpectClassEquals(classes.ClassTable[0], recipe.classes[0]);
 }
 
 TEST(ClassTableTest, ACountBelowTheRecordsReadsOnlyThatMany) {
-  ClassTableSpec spec;
-  spec.classes = {DistinctClass(1), DistinctClass(2)};
-  spec.classCount = 1;
+  ClassTableSpec recipe;
+  recipe.classes = {DistinctClass(1), DistinctClass(2)};
+  recipe.classCount = 1;
   ClassDatabase classes;
-  ASSERT_EQ(ParseClassTable(BuildClassTableFile(spec), classes), ClassTableParse::kRead);
+  ASSERT_EQ(ParseClassTable(BuildClassTableFile(recipe), classes), ClassTableParse::kRead);
   ASSERT_EQ(classes.ClassTable.size(), 1u);
-  ExpectClassEquals(classes.ClassTable[0], spec.classes[0]);
+  ExpectClassEquals(classes.ClassTable[0], recipe.classes[0]);
 }
 
 struct DamagedCase {
   const char* name;
-  ClassTableSpec spec;
+  ClassTableSpec recipe;
   ClassTableParse expected;
 };
 
@@ -98,26 +98,26 @@ TEST_P(DamagedClassTableTest, IsRefusedAndLeavesTheTableAlone) {
   ClassDatabase classes;
   classes.classCount = 1;
   classes.ClassTable = {ClassRecord{{7, 7, 7, 7, 7, 7}, {1, 2, 3, 4, 5, 6, 7, 8}, 9, 10}};
-  EXPECT_EQ(ParseClassTable(BuildClassTableFile(GetParam().spec), classes), GetParam().expected);
+  EXPECT_EQ(ParseClassTable(BuildClassTableFile(GetParam().recipe), classes), GetParam().expected);
   EXPECT_EQ(classes.classCount, 1);
   ASSERT_EQ(classes.ClassTable.size(), 1u);
   EXPECT_EQ(classes.ClassTable[0].parentIndex[7], 8);
 }
 
 ClassTableSpec TwoClasses() {
-  ClassTableSpec spec;
-  spec.classes = {DistinctClass(1), DistinctClass(2)};
-  return spec;
+  ClassTableSpec recipe;
+  recipe.classes = {DistinctClass(1), DistinctClass(2)};
+  return recipe;
 }
 
-ClassTableSpec Cut(ClassTableSpec spec, size_t size) {
-  spec.cutTo = size;
-  return spec;
+ClassTableSpec Cut(ClassTableSpec recipe, size_t size) {
+  recipe.cutTo = size;
+  return recipe;
 }
 
-ClassTableSpec Counted(ClassTableSpec spec, int16_t count) {
-  spec.classCount = count;
-  return spec;
+ClassTableSpec Counted(ClassTableSpec recipe, int16_t count) {
+  recipe.classCount = count;
+  return recipe;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -139,8 +139,8 @@ class ReadClassTableTest : public testing::Test {
  protected:
   std::string FolderSlash() const { return folder_.Path().string() + "/"; }
   std::string TablePath() const { return FolderSlash() + "Orvane4.ct"; }
-  void WriteTable(const ClassTableSpec& spec, const char* name = "Orvane4.ct") {
-    ASSERT_TRUE(WriteFile(folder_ / name, BuildClassTableFile(spec)));
+  void WriteTable(const ClassTableSpec& recipe, const char* name = "Orvane4.ct") {
+    ASSERT_TRUE(WriteFile(folder_ / name, BuildClassTableFile(recipe)));
   }
 
   TempFolder folder_;
@@ -154,19 +154,19 @@ TEST_F(ReadClassTableTest, PathIsTheObjectFolderFollowedByTheName) {
 }
 
 TEST_F(ReadClassTableTest, ReadsTheTableOfTheObjectFolder) {
-  ClassTableSpec spec;
-  spec.classes = {DistinctClass(4)};
-  WriteTable(spec);
+  ClassTableSpec recipe;
+  recipe.classes = {DistinctClass(4)};
+  WriteTable(recipe);
   ASSERT_TRUE(ReadClassTable(platform_, FolderSlash(), classes_, message_)) << message_;
   ASSERT_EQ(classes_.classCount, 1);
-  ExpectClassEquals(classes_.ClassTable[0], spec.classes[0]);
+  ExpectClassEquals(classes_.ClassTable[0], recipe.classes[0]);
   EXPECT_TRUE(message_.empty());
 }
 
 TEST_F(ReadClassTableTest, FindsTheTableWhateverTheCaseOfItsName) {
-  ClassTableSpec spec;
-  spec.classes = {DistinctClass(4)};
-  WriteTable(spec, "ORVANE4.CT");
+  ClassTableSpec recipe;
+  recipe.classes = {DistinctClass(4)};
+  WriteTable(recipe, "ORVANE4.CT");
   ASSERT_TRUE(ReadClassTable(platform_, FolderSlash(), classes_, message_)) << message_;
   EXPECT_EQ(classes_.classCount, 1);
 }

@@ -208,9 +208,9 @@ class CompactionCrashTest : public ::testing::Test {
 // The standard object folder, except that no parent refers to LOD record 3
 // any more, so its 70 bytes (and the gaps between blobs) go.
 HeaderSpec LodSpecWithUnusedRecord() {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.parents[1].lodRefs = {{-1, 250.0f}};
-  return spec;
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.parents[1].lodRefs = {{-1, 250.0f}};
+  return recipe;
 }
 
 TEST_F(CompactionCrashTest, RigwrightCompactRunIsWholeAfterAKillAtEveryOperation) {
@@ -240,10 +240,10 @@ TEST_F(CompactionCrashTest, RigwrightCompactRunIsWholeAfterAKillAtEveryOperation
 // The standard header database with its two textures apart in a 6000-byte
 // store: 100 dead bytes before texture 0 and 200 between the two.
 HeaderSpec TexSpecWithDeadBytes() {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.textures[0].fileOffset = 100;
-  spec.textures[2].fileOffset = 4300;
-  return spec;
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.textures[0].fileOffset = 100;
+  recipe.textures[2].fileOffset = 4300;
+  return recipe;
 }
 
 class SkinwrightCrashTest : public CompactionCrashTest {

@@ -195,21 +195,21 @@ fs::path ObjectsOf(const fs::path& root) { return root / kObjectFolderName; }
 fs::path ContentOf(const fs::path& root) { return root / kContentFolderName; }
 
 IhrSpec Ihr(int32_t parentIndex, std::vector<IhrLodEntry> lods) {
-  IhrSpec spec;
-  spec.parentIndex = parentIndex;
-  spec.hitbox = {-2.0f, -1.0f, 0.5f, 2.0f, 1.0f, 3.0f, static_cast<float>(parentIndex)};
-  spec.slots = {{1.0f, 2.0f, 3.0f}};
-  spec.lods = std::move(lods);
-  return spec;
+  IhrSpec recipe;
+  recipe.parentIndex = parentIndex;
+  recipe.hitbox = {-2.0f, -1.0f, 0.5f, 2.0f, 1.0f, 3.0f, static_cast<float>(parentIndex)};
+  recipe.slots = {{1.0f, 2.0f, 3.0f}};
+  recipe.lods = std::move(lods);
+  return recipe;
 }
 
 // The standard database with its ZarnoObj.lod and a class table that names
 // parents 1 and 2, whose first distances lie below the band.
-void BuildRigwrightObjects(const fs::path& root, const HeaderSpec& spec) {
+void BuildRigwrightObjects(const fs::path& root, const HeaderSpec& recipe) {
   fs::create_directories(ObjectsOf(root));
   fs::create_directories(ContentOf(root));
-  WriteBytes(ObjectsOf(root) / "ZarnoObj.hdr", BuildHeaderFile(spec));
-  WriteBytes(ObjectsOf(root) / "ZarnoObj.lod", BuildLodFile(spec));
+  WriteBytes(ObjectsOf(root) / "ZarnoObj.hdr", BuildHeaderFile(recipe));
+  WriteBytes(ObjectsOf(root) / "ZarnoObj.lod", BuildLodFile(recipe));
   ClassTableSpec classes;
   classes.classes = {ClassNaming({1, 2}), ClassNaming({0, 0, 1})};
   WriteBytes(ObjectsOf(root) / "Orvane4.ct", BuildClassTableFile(classes));
@@ -232,9 +232,9 @@ void BuildModels(const fs::path& root) {
 
 // LOD record 3 is referred to by no parent, so a compaction has work.
 void BuildCompactable(const fs::path& root) {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.parents[1].lodRefs = {{-1, 250.0f}};
-  BuildRigwrightObjects(root, spec);
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.parents[1].lodRefs = {{-1, 250.0f}};
+  BuildRigwrightObjects(root, recipe);
 }
 
 void BuildDistances(const fs::path& root) { BuildRigwrightObjects(root, StandardHeaderSpec()); }

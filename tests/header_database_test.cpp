@@ -39,32 +39,32 @@ size_t NonZeroFrom(const std::vector<Record>& table, size_t first) {
 }
 
 // The planar record that a file palette becomes, worked out here by hand.
-PaletteRecord Planar(const PaletteSpec& spec) {
+PaletteRecord Planar(const PaletteSpec& recipe) {
   PaletteRecord record{};
   for (size_t i = 0; i < kPaletteEntries; ++i) {
-    record.red[i] = spec.entries[i][0];
-    record.green[i] = spec.entries[i][1];
-    record.blue[i] = spec.entries[i][2];
-    record.alpha[i] = spec.entries[i][3];
+    record.red[i] = recipe.entries[i][0];
+    record.green[i] = recipe.entries[i][1];
+    record.blue[i] = recipe.entries[i][2];
+    record.alpha[i] = recipe.entries[i][3];
   }
-  record.palWord0 = spec.palWord0;
-  record.palWord1 = spec.palWord1;
+  record.palWord0 = recipe.palWord0;
+  record.palWord1 = recipe.palWord1;
   return record;
 }
 
-ParentRecord FixedPart(const ParentSpec& spec) {
+ParentRecord FixedPart(const ParentSpec& recipe) {
   ParentRecord record{};
-  std::copy(spec.hitbox.begin(), spec.hitbox.end(), record.hitbox);
-  record.hostParam1 = spec.hostParam1;
-  record.hostParam2 = spec.hostParam2;
-  record.hostParam3 = spec.hostParam3;
-  record.dynamicCount = spec.dynamicCount.value_or(static_cast<uint16_t>(spec.dynamicPoints.size()));
-  record.lodRefCount = spec.lodRefCount.value_or(static_cast<uint8_t>(spec.lodRefs.size()));
-  record.hostParam4 = spec.hostParam4;
-  record.hostParam5 = spec.hostParam5;
-  record.slotCount = spec.slotCount.value_or(static_cast<uint8_t>(spec.slots.size()));
-  record.hostParam6 = spec.hostParam6;
-  record.hostParam7 = spec.hostParam7;
+  std::copy(recipe.hitbox.begin(), recipe.hitbox.end(), record.hitbox);
+  record.hostParam1 = recipe.hostParam1;
+  record.hostParam2 = recipe.hostParam2;
+  record.hostParam3 = recipe.hostParam3;
+  record.dynamicCount = recipe.dynamicCount.value_or(static_cast<uint16_t>(recipe.dynamicPoints.size()));
+  record.lodRefCount = recipe.lodRefCount.value_or(static_cast<uint8_t>(recipe.lodRefs.size()));
+  record.hostParam4 = recipe.hostParam4;
+  record.hostParam5 = recipe.hostParam5;
+  record.slotCount = recipe.slotCount.value_or(static_cast<uint8_t>(recipe.slots.size()));
+  record.hostParam6 = recipe.hostParam6;
+  record.hostParam7 = recipe.hostParam7;
   return record;
 }
 
@@ -75,21 +75,21 @@ struct ListsRead {
 constexpr ListsRead kAllLists{true, true, true};
 constexpr ListsRead kNoLists{false, false, false};
 
-ParentListRecord Lists(const ParentSpec& spec, ListsRead read) {
+ParentListRecord Lists(const ParentSpec& recipe, ListsRead read) {
   ParentListRecord record{};
-  for (size_t i = 0; read.slots && i < spec.slots.size(); ++i) {
-    record.slotX[i] = spec.slots[i][0];
-    record.slotY[i] = spec.slots[i][1];
-    record.slotZ[i] = spec.slots[i][2];
+  for (size_t i = 0; read.slots && i < recipe.slots.size(); ++i) {
+    record.slotX[i] = recipe.slots[i][0];
+    record.slotY[i] = recipe.slots[i][1];
+    record.slotZ[i] = recipe.slots[i][2];
   }
-  for (size_t i = 0; read.dynamicPoints && i < spec.dynamicPoints.size(); ++i) {
-    record.dynamicX[i] = spec.dynamicPoints[i][0];
-    record.dynamicY[i] = spec.dynamicPoints[i][1];
-    record.dynamicZ[i] = spec.dynamicPoints[i][2];
+  for (size_t i = 0; read.dynamicPoints && i < recipe.dynamicPoints.size(); ++i) {
+    record.dynamicX[i] = recipe.dynamicPoints[i][0];
+    record.dynamicY[i] = recipe.dynamicPoints[i][1];
+    record.dynamicZ[i] = recipe.dynamicPoints[i][2];
   }
-  for (size_t i = 0; read.lodRefs && i < spec.lodRefs.size(); ++i) {
-    record.lodRef[i] = spec.lodRefs[i].lodRef;
-    record.lodDistance[i] = spec.lodRefs[i].lodDistance;
+  for (size_t i = 0; read.lodRefs && i < recipe.lodRefs.size(); ++i) {
+    record.lodRef[i] = recipe.lodRefs[i].lodRef;
+    record.lodDistance[i] = recipe.lodRefs[i].lodDistance;
   }
   return record;
 }
@@ -99,17 +99,17 @@ struct Reached {
   size_t colors, palettes, textures, lods, parents;
 };
 
-void ExpectTablesHold(const HeaderDatabase& db, const HeaderSpec& spec, Reached reached) {
-  for (size_t i = 0; i < reached.colors; ++i) EXPECT_TRUE(SameBytes(db.ColorTable[i], spec.colors[i])) << i;
+void ExpectTablesHold(const HeaderDatabase& db, const HeaderSpec& recipe, Reached reached) {
+  for (size_t i = 0; i < reached.colors; ++i) EXPECT_TRUE(SameBytes(db.ColorTable[i], recipe.colors[i])) << i;
   for (size_t i = 0; i < reached.palettes; ++i) {
-    EXPECT_TRUE(SameBytes(db.PaletteTable[i], Planar(spec.palettes[i]))) << "palette " << i;
+    EXPECT_TRUE(SameBytes(db.PaletteTable[i], Planar(recipe.palettes[i]))) << "palette " << i;
   }
   for (size_t i = 0; i < reached.textures; ++i) {
-    EXPECT_TRUE(SameBytes(db.TextureTable[i], spec.textures[i])) << "texture " << i;
+    EXPECT_TRUE(SameBytes(db.TextureTable[i], recipe.textures[i])) << "texture " << i;
   }
-  for (size_t i = 0; i < reached.lods; ++i) EXPECT_TRUE(SameBytes(db.LodTable[i], spec.lods[i])) << "LOD " << i;
+  for (size_t i = 0; i < reached.lods; ++i) EXPECT_TRUE(SameBytes(db.LodTable[i], recipe.lods[i])) << "LOD " << i;
   for (size_t i = 0; i < reached.parents; ++i) {
-    EXPECT_TRUE(SameBytes(db.ParentTable[i], FixedPart(spec.parents[i]))) << "parent " << i;
+    EXPECT_TRUE(SameBytes(db.ParentTable[i], FixedPart(recipe.parents[i]))) << "parent " << i;
   }
   EXPECT_EQ(NonZeroFrom(db.ColorTable, reached.colors), 0u);
   EXPECT_EQ(NonZeroFrom(db.PaletteTable, reached.palettes), 0u);
@@ -118,8 +118,8 @@ void ExpectTablesHold(const HeaderDatabase& db, const HeaderSpec& spec, Reached 
   EXPECT_EQ(NonZeroFrom(db.ParentTable, reached.parents), 0u);
 }
 
-void ExpectListsHold(const HeaderDatabase& db, const HeaderSpec& spec, size_t parent, ListsRead read) {
-  EXPECT_TRUE(SameBytes(db.ParentLists[parent], Lists(spec.parents[parent], read))) << "lists of parent " << parent;
+void ExpectListsHold(const HeaderDatabase& db, const HeaderSpec& recipe, size_t parent, ListsRead read) {
+  EXPECT_TRUE(SameBytes(db.ParentLists[parent], Lists(recipe.parents[parent], read))) << "lists of parent " << parent;
 }
 
 constexpr Reached kEverything{3, 14, 3, 6, 3};
@@ -131,17 +131,17 @@ std::array<uint32_t, 5> Counts(const HeaderDatabase& db) {
 // ---- reading a whole file --------------------------------------------------
 
 TEST(ReadHeaderDatabaseTest, FillsEveryTableFromTheStandardFile) {
-  const HeaderSpec spec = StandardHeaderSpec();
+  const HeaderSpec recipe = StandardHeaderSpec();
   HeaderDatabase db(kRigwrightLimits);
-  ASSERT_EQ(ReadHeaderDatabase(BuildHeaderFile(spec), db, false), kReadOk);
+  ASSERT_EQ(ReadHeaderDatabase(BuildHeaderFile(recipe), db, false), kReadOk);
 
-  EXPECT_EQ(db.leadWord, spec.leadWord);
-  EXPECT_EQ(db.colorWord, spec.colorWord);
+  EXPECT_EQ(db.leadWord, recipe.leadWord);
+  EXPECT_EQ(db.colorWord, recipe.colorWord);
   EXPECT_EQ(db.maxTextureSize, 4000u);
   EXPECT_EQ(db.lodWord, 12000u);
   EXPECT_EQ(Counts(db), (std::array<uint32_t, 5>{3, 14, 3, 6, 3}));
-  ExpectTablesHold(db, spec, kEverything);
-  for (size_t p = 0; p < 3; ++p) ExpectListsHold(db, spec, p, kAllLists);
+  ExpectTablesHold(db, recipe, kEverything);
+  for (size_t p = 0; p < 3; ++p) ExpectListsHold(db, recipe, p, kAllLists);
   EXPECT_EQ(NonZeroFrom(db.ParentLists, 3), 0u);
 
   EXPECT_EQ(db.lodCountAtRead, 6u);
@@ -153,12 +153,12 @@ TEST(ReadHeaderDatabaseTest, FillsEveryTableFromTheStandardFile) {
 }
 
 TEST(ReadHeaderDatabaseTest, AcceptsBytesAfterTheLastParentsLists) {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.trailingBytes = {1, 2, 3, 4, 5};
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.trailingBytes = {1, 2, 3, 4, 5};
   HeaderDatabase db(kRigwrightLimits);
-  EXPECT_EQ(ReadHeaderDatabase(BuildHeaderFile(spec), db, false), kReadOk);
-  spec.trailingBytes.clear();
-  EXPECT_EQ(WriteHeaderDatabase(db), BuildHeaderFile(spec));
+  EXPECT_EQ(ReadHeaderDatabase(BuildHeaderFile(recipe), db, false), kReadOk);
+  recipe.trailingBytes.clear();
+  EXPECT_EQ(WriteHeaderDatabase(db), BuildHeaderFile(recipe));
 }
 
 // ---- statuses and the state each leaves ------------------------------------
@@ -211,17 +211,17 @@ TEST(ReadHeaderDatabaseTest, EachStatusLeavesWhatWasReadAndZeroBeyond) {
   ASSERT_EQ(ReadHeaderDatabase(BuildHeaderFile(StandardHeaderSpec()), db, false), kReadOk);
   for (const StatusCase& c : kStatusCases) {
     SCOPED_TRACE(c.name);
-    HeaderSpec spec = StandardHeaderSpec();
-    c.change(spec);
+    HeaderSpec recipe = StandardHeaderSpec();
+    c.change(recipe);
     db.nextFreeLod = 1;
-    EXPECT_EQ(ReadHeaderDatabase(BuildHeaderFile(spec), db, false), c.status);
-    ExpectTablesHold(db, spec, c.reached);
+    EXPECT_EQ(ReadHeaderDatabase(BuildHeaderFile(recipe), db, false), c.status);
+    ExpectTablesHold(db, recipe, c.reached);
     EXPECT_EQ(NonZeroFrom(db.ParentLists, c.reached.parents), 0u);
     EXPECT_EQ(db.nextFreeLod, 0u);
-    EXPECT_EQ(db.leadWord, spec.leadWord);
+    EXPECT_EQ(db.leadWord, recipe.leadWord);
     EXPECT_EQ(Counts(db), c.counts);
-    EXPECT_EQ(db.colorWord, c.reached.colors ? spec.colorWord : 0u);
-    EXPECT_EQ(db.maxTextureSize, c.reached.textures ? spec.maxTextureSize : 0u);
+    EXPECT_EQ(db.colorWord, c.reached.colors ? recipe.colorWord : 0u);
+    EXPECT_EQ(db.maxTextureSize, c.reached.textures ? recipe.maxTextureSize : 0u);
     EXPECT_EQ(db.lodWord, c.lodWord);
     EXPECT_EQ(db.lodCountAtRead, c.counts[3]);
     EXPECT_EQ(db.lastLodIndex, c.lodsNoted ? 5u : c.counts[3]);
@@ -248,10 +248,10 @@ TEST(ReadHeaderDatabaseTest, AListCountAboveItsLimitStopsBeforeThatList) {
   HeaderDatabase db(kRigwrightLimits);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.status);
-    HeaderSpec spec = StandardHeaderSpec();
-    c.change(spec);
-    ASSERT_EQ(ReadHeaderDatabase(BuildHeaderFile(spec), db, false), c.status);
-    for (size_t p = 0; p < 3; ++p) ExpectListsHold(db, spec, p, c.lists[p]);
+    HeaderSpec recipe = StandardHeaderSpec();
+    c.change(recipe);
+    ASSERT_EQ(ReadHeaderDatabase(BuildHeaderFile(recipe), db, false), c.status);
+    for (size_t p = 0; p < 3; ++p) ExpectListsHold(db, recipe, p, c.lists[p]);
   }
 }
 
@@ -276,18 +276,18 @@ TEST(ReadHeaderDatabaseTest, EachProgramKeepsItsOwnLimits) {
   HeaderDatabase skinwright(kSkinwrightLimits);
   for (const LimitCase& c : cases) {
     SCOPED_TRACE(c.name);
-    HeaderSpec spec = StandardHeaderSpec();
-    c.grow(spec);
-    const Bytes file = BuildHeaderFile(spec);
+    HeaderSpec recipe = StandardHeaderSpec();
+    c.grow(recipe);
+    const Bytes file = BuildHeaderFile(recipe);
     EXPECT_EQ(ReadHeaderDatabase(file, rigwright, false), c.rigwright);
     EXPECT_EQ(ReadHeaderDatabase(file, skinwright, false), c.skinwright);
   }
   // The last case read whole in Skinwright: the accepted file goes back as it came.
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.parents.resize(5001);
-  ASSERT_EQ(ReadHeaderDatabase(BuildHeaderFile(spec), skinwright, false), kReadOk);
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.parents.resize(5001);
+  ASSERT_EQ(ReadHeaderDatabase(BuildHeaderFile(recipe), skinwright, false), kReadOk);
   EXPECT_EQ(skinwright.parentCount, 5001u);
-  EXPECT_EQ(WriteHeaderDatabase(skinwright), BuildHeaderFile(spec));
+  EXPECT_EQ(WriteHeaderDatabase(skinwright), BuildHeaderFile(recipe));
 }
 
 TEST(HeaderDatabaseTest, TablesAreSizedToTheCapacitiesAndZero) {
@@ -330,35 +330,35 @@ TEST(ReadHeaderDatabaseTest, PaletteCountsOutsideTheLimitReadOn) {
   HeaderDatabase db(kRigwrightLimits);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.palettes);
-    HeaderSpec spec = StandardHeaderSpec();
-    spec.palettes.resize(c.palettes, TestPalette(9));
-    const ReadStatus status = ReadHeaderDatabase(BuildHeaderFile(spec), db, false);
+    HeaderSpec recipe = StandardHeaderSpec();
+    recipe.palettes.resize(c.palettes, TestPalette(9));
+    const ReadStatus status = ReadHeaderDatabase(BuildHeaderFile(recipe), db, false);
     ASSERT_EQ(status, kBadPaletteCount);
     EXPECT_EQ(db.paletteCount, c.palettes);
-    ExpectTablesHold(db, spec, Reached{3, c.kept, 3, 6, 3});
-    ExpectListsHold(db, spec, 2, kAllLists);
+    ExpectTablesHold(db, recipe, Reached{3, c.kept, 3, 6, 3});
+    ExpectListsHold(db, recipe, 2, kAllLists);
     EXPECT_EQ(IsSafeToWriteBack(status, db), c.safe);
     if (c.safe) {
-      EXPECT_EQ(WriteHeaderDatabase(db), BuildHeaderFile(spec));
+      EXPECT_EQ(WriteHeaderDatabase(db), BuildHeaderFile(recipe));
     }
   }
 }
 
 TEST(ReadHeaderDatabaseTest, AHugePaletteCountRunsIntoTheEndOfTheFile) {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.paletteCount = 0xFFFFFFFF;
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.paletteCount = 0xFFFFFFFF;
   HeaderDatabase db(kRigwrightLimits);
-  EXPECT_EQ(ReadHeaderDatabase(BuildHeaderFile(spec), db, false), kBadTextureCount);
+  EXPECT_EQ(ReadHeaderDatabase(BuildHeaderFile(recipe), db, false), kBadTextureCount);
   EXPECT_TRUE(SameBytes(db.PaletteTable[13], Planar(TestPalette(13))));
 }
 
 // ---- LOD records -------------------------------------------------------------
 
 HeaderSpec WithLods(const std::vector<uint32_t>& offsets, const std::vector<uint32_t>& sizes) {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.lods.clear();
-  for (size_t i = 0; i < offsets.size(); ++i) spec.lods.push_back({7, 8, 9, offsets[i], sizes[i]});
-  return spec;
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.lods.clear();
+  for (size_t i = 0; i < offsets.size(); ++i) recipe.lods.push_back({7, 8, 9, offsets[i], sizes[i]});
+  return recipe;
 }
 
 TEST(ReadHeaderDatabaseTest, LastLodIsTheFirstWithTheLargestOffset) {
@@ -413,8 +413,8 @@ TEST(ReadHeaderDatabaseTest, FreeLodListFollowsTheProgramAndTheRun) {
 // ---- cut files -----------------------------------------------------------------
 
 TEST(ReadHeaderDatabaseTest, FilesCutAtKnownPointsStopWithTheStatusReached) {
-  const HeaderSpec spec = StandardHeaderSpec();
-  const HeaderOffsets at = OffsetsOf(spec);
+  const HeaderSpec recipe = StandardHeaderSpec();
+  const HeaderOffsets at = OffsetsOf(recipe);
   struct Case {
     const char* name;
     size_t length;
@@ -432,7 +432,7 @@ TEST(ReadHeaderDatabaseTest, FilesCutAtKnownPointsStopWithTheStatusReached) {
       {"one byte short", at.end - 1, kTruncated},
       {"whole", at.end, kReadOk},
   };
-  const Bytes file = BuildHeaderFile(spec);
+  const Bytes file = BuildHeaderFile(recipe);
   HeaderDatabase db(kRigwrightLimits);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -441,17 +441,17 @@ TEST(ReadHeaderDatabaseTest, FilesCutAtKnownPointsStopWithTheStatusReached) {
 }
 
 TEST(ReadHeaderDatabaseTest, EveryCutOfASmallFileFailsWithoutHarm) {
-  HeaderSpec spec;
-  spec.colors = {ColorRecord{{1, 2, 3, 4}}};
-  spec.palettes = {TestPalette(1), TestPalette(2)};
-  spec.textures = {TextureRecord{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}};
-  spec.lods = {LodRecord{1, 2, 3, 10, 20}, LodRecord{1, 2, 3, 0, 0}};
-  spec.parents.resize(2);
-  spec.parents[0].slots = {{1, 2, 3}, {4, 5, 6}};
-  spec.parents[0].lodRefs = {{1, 50.0f}};
-  spec.parents[1].dynamicPoints = {{7, 8, 9}};
-  spec.parents[1].lodRefs = {{3, 60.0f}, {-1, 70.0f}};
-  const Bytes file = BuildHeaderFile(spec);
+  HeaderSpec recipe;
+  recipe.colors = {ColorRecord{{1, 2, 3, 4}}};
+  recipe.palettes = {TestPalette(1), TestPalette(2)};
+  recipe.textures = {TextureRecord{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}};
+  recipe.lods = {LodRecord{1, 2, 3, 10, 20}, LodRecord{1, 2, 3, 0, 0}};
+  recipe.parents.resize(2);
+  recipe.parents[0].slots = {{1, 2, 3}, {4, 5, 6}};
+  recipe.parents[0].lodRefs = {{1, 50.0f}};
+  recipe.parents[1].dynamicPoints = {{7, 8, 9}};
+  recipe.parents[1].lodRefs = {{3, 60.0f}, {-1, 70.0f}};
+  const Bytes file = BuildHeaderFile(recipe);
   HeaderDatabase db(kTinyLimits);
   ASSERT_EQ(ReadHeaderDatabase(file, db, false), kReadOk);
   for (size_t length = 0; length < file.size(); ++length) {
@@ -498,12 +498,12 @@ TEST(WriteHeaderDatabaseTest, LodWordIsRaisedToTenThousand) {
   HeaderDatabase db(kRigwrightLimits);
   for (const auto& [read, written] : cases) {
     SCOPED_TRACE(read);
-    HeaderSpec spec = StandardHeaderSpec();
-    spec.lodWord = read;
-    const Bytes file = BuildHeaderFile(spec);
+    HeaderSpec recipe = StandardHeaderSpec();
+    recipe.lodWord = read;
+    const Bytes file = BuildHeaderFile(recipe);
     ASSERT_EQ(ReadHeaderDatabase(file, db, false), kReadOk);
     Bytes expected = file;
-    StoreLong(expected.data() + OffsetsOf(spec).lodWord, written);
+    StoreLong(expected.data() + OffsetsOf(recipe).lodWord, written);
     EXPECT_EQ(WriteHeaderDatabase(db), expected);
     EXPECT_EQ(db.lodWord, written);
   }
@@ -515,17 +515,17 @@ TEST(WriteHeaderDatabaseTest, AnEmptyDatabaseIsWrittenWithZeroCounts) {
 }
 
 TEST(WriteHeaderDatabaseTest, ChangesInMemoryAreWrittenInFileOrder) {
-  HeaderSpec spec = StandardHeaderSpec();
+  HeaderSpec recipe = StandardHeaderSpec();
   HeaderDatabase db(kRigwrightLimits);
-  ASSERT_EQ(ReadHeaderDatabase(BuildHeaderFile(spec), db, false), kReadOk);
+  ASSERT_EQ(ReadHeaderDatabase(BuildHeaderFile(recipe), db, false), kReadOk);
   db.LodTable[6] = LodRecord{1, 2, 3, 300, 44};
   db.lodCount = 7;
   db.ParentLists[2].lodRef[1] = LodRefFor(6);
   db.PaletteTable[3].alpha[255] = 0xFF;
-  spec.lods.push_back(LodRecord{1, 2, 3, 300, 44});
-  spec.parents[2].lodRefs[1].lodRef = 13;
-  spec.palettes[3].entries[255][3] = 0xFF;
-  EXPECT_EQ(WriteHeaderDatabase(db), BuildHeaderFile(spec));
+  recipe.lods.push_back(LodRecord{1, 2, 3, 300, 44});
+  recipe.parents[2].lodRefs[1].lodRef = 13;
+  recipe.palettes[3].entries[255][3] = 0xFF;
+  EXPECT_EQ(WriteHeaderDatabase(db), BuildHeaderFile(recipe));
 }
 
 TEST(WriteHeaderDatabaseTest, ParentListCountsAreLoweredToTheLimits) {
@@ -542,9 +542,9 @@ TEST(WriteHeaderDatabaseTest, ParentListCountsAreLoweredToTheLimits) {
       {"LOD references", [](ParentRecord& p) { p.lodRefCount = 255; },
        [](const ParentRecord& p) -> uint32_t { return p.lodRefCount; }, 10},
   };
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.parents[2].lodRefs.resize(10, LodRefSpec{-1, 5.0f});  // parent 2 now has every list full
-  const Bytes file = BuildHeaderFile(spec);
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.parents[2].lodRefs.resize(10, LodRefSpec{-1, 5.0f});  // parent 2 now has every list full
+  const Bytes file = BuildHeaderFile(recipe);
   HeaderDatabase db(kRigwrightLimits);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -155,14 +155,14 @@ TEST_F(LoadHeaderDatabaseTest, ReadsTheFileAndSaysWhetherItMayBeWrittenBack) {
   HeaderDatabase db(kRigwrightLimits);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    HeaderSpec spec = StandardHeaderSpec();
-    c.change(spec);
-    ASSERT_TRUE(WriteFile(path, BuildHeaderFile(spec)));
+    HeaderSpec recipe = StandardHeaderSpec();
+    c.change(recipe);
+    ASSERT_TRUE(WriteFile(path, BuildHeaderFile(recipe)));
     const HeaderLoadResult result = LoadHeaderDatabase(platform, path, db, false);
     EXPECT_EQ(result.outcome, HeaderLoadOutcome::kRead);
     EXPECT_EQ(result.status, c.status);
     EXPECT_EQ(result.safeToWrite, c.safe);
-    EXPECT_EQ(db.leadWord, spec.leadWord);
+    EXPECT_EQ(db.leadWord, recipe.leadWord);
   }
 }
 
@@ -193,25 +193,25 @@ TEST_F(LoadHeaderDatabaseTest, TellsAMissingFileFromOneThatCannotBeRead) {
 }
 
 TEST_F(SaveHeaderDatabaseTest, WritesTheTablesBackRaisingTheLodWord) {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.lodWord = 5000;
-  ASSERT_TRUE(WriteFile(path, BuildHeaderFile(spec)));
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.lodWord = 5000;
+  ASSERT_TRUE(WriteFile(path, BuildHeaderFile(recipe)));
   HeaderDatabase db(kSkinwrightLimits);
   ASSERT_TRUE(LoadHeaderDatabase(platform, path, db, false).safeToWrite);
   EXPECT_TRUE(SaveHeaderDatabase(platform, path, db));
-  spec.lodWord = 10000;
-  EXPECT_EQ(ReadFileBytes(path), BuildHeaderFile(spec));
+  recipe.lodWord = 10000;
+  EXPECT_EQ(ReadFileBytes(path), BuildHeaderFile(recipe));
 }
 
 TEST_F(SaveHeaderDatabaseTest, LowersCountsAboveTheLimitsInMemoryToo) {
-  const HeaderSpec spec = StandardHeaderSpec();
-  ASSERT_TRUE(WriteFile(path, BuildHeaderFile(spec)));
+  const HeaderSpec recipe = StandardHeaderSpec();
+  ASSERT_TRUE(WriteFile(path, BuildHeaderFile(recipe)));
   HeaderDatabase db(kRigwrightLimits);
   ASSERT_EQ(LoadHeaderDatabase(platform, path, db, false).status, kReadOk);
   db.ParentTable[2].slotCount = 30;
   EXPECT_TRUE(SaveHeaderDatabase(platform, path, db));
   EXPECT_EQ(db.ParentTable[2].slotCount, 25);
-  EXPECT_EQ(ReadFileBytes(path), BuildHeaderFile(spec));
+  EXPECT_EQ(ReadFileBytes(path), BuildHeaderFile(recipe));
 }
 
 TEST_F(SaveHeaderDatabaseTest, AFailedSaveKeepsTheOldFile) {

@@ -132,11 +132,11 @@ MessageBoxRecord Box(const std::string& text, const std::string& caption, BoxIco
 }
 
 IhrSpec Ihr(int32_t parentIndex, std::vector<IhrLodEntry> lods) {
-  IhrSpec spec;
-  spec.parentIndex = parentIndex;
-  spec.hitbox = {-2.0f, -1.0f, 0.5f, 2.0f, 1.0f, 3.0f, static_cast<float>(parentIndex)};
-  spec.lods = std::move(lods);
-  return spec;
+  IhrSpec recipe;
+  recipe.parentIndex = parentIndex;
+  recipe.hitbox = {-2.0f, -1.0f, 0.5f, 2.0f, 1.0f, 3.0f, static_cast<float>(parentIndex)};
+  recipe.lods = std::move(lods);
+  return recipe;
 }
 
 std::vector<BmpColor> FreshColors() {
@@ -149,9 +149,9 @@ std::vector<BmpColor> FreshColors() {
 
 // The standard database with LOD record 3 free, so a compaction has work.
 HeaderSpec FreedLodSpec() {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.parents[1].lodRefs = {{-1, 250.0f}};
-  return spec;
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.parents[1].lodRefs = {{-1, 250.0f}};
+  return recipe;
 }
 
 // ---- databases at every limit ---------------------------------------------------------
@@ -173,19 +173,19 @@ ParentSpec FullParent(uint32_t first, uint32_t records) {
 // ZarnoObj.lod, so none is free; the parents refer to all of them but the
 // last `unreferenced`.
 HeaderSpec FullDatabase(const HeaderLimits& limits, uint32_t unreferenced) {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.colors.assign(limits.colorLimit, ColorRecord{{0.5f, 0.25f, 0.125f, 1.0f}});
-  spec.palettes.clear();
-  for (uint32_t k = 0; k < limits.paletteLimit; ++k) spec.palettes.push_back(TestPalette(k));
-  const std::vector<TextureRecord> standardTextures = spec.textures;
-  spec.textures.assign(limits.textureLimit, TextureRecord{});
-  std::copy(standardTextures.begin(), standardTextures.end(), spec.textures.begin());
-  spec.lods.clear();
-  for (uint32_t k = 0; k < limits.lodLimit; ++k) spec.lods.push_back({k, 0, 0, 2 * k, 2});
-  spec.parents.clear();
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.colors.assign(limits.colorLimit, ColorRecord{{0.5f, 0.25f, 0.125f, 1.0f}});
+  recipe.palettes.clear();
+  for (uint32_t k = 0; k < limits.paletteLimit; ++k) recipe.palettes.push_back(TestPalette(k));
+  const std::vector<TextureRecord> standardTextures = recipe.textures;
+  recipe.textures.assign(limits.textureLimit, TextureRecord{});
+  std::copy(standardTextures.begin(), standardTextures.end(), recipe.textures.begin());
+  recipe.lods.clear();
+  for (uint32_t k = 0; k < limits.lodLimit; ++k) recipe.lods.push_back({k, 0, 0, 2 * k, 2});
+  recipe.parents.clear();
   const uint32_t referenced = limits.lodLimit - unreferenced;
-  for (uint32_t p = 0; p < limits.parentLimit; ++p) spec.parents.push_back(FullParent(p * kMaxLodRefs, referenced));
-  return spec;
+  for (uint32_t p = 0; p < limits.parentLimit; ++p) recipe.parents.push_back(FullParent(p * kMaxLodRefs, referenced));
+  return recipe;
 }
 
 // The counts a header database holds, read with `limits`.
@@ -227,10 +227,10 @@ class HostileEnvironmentTest : public ::testing::Test {
   std::string ContentPath(const std::string& name) const { return Content().string() + "/" + name; }
 
   // ---- environments ----
-  void WriteRigwrightObjects(const HeaderSpec& spec) {
+  void WriteRigwrightObjects(const HeaderSpec& recipe) {
     fs::create_directories(Objects());
-    ASSERT_TRUE(WriteFile(Objects() / "ZarnoObj.hdr", BuildHeaderFile(spec)));
-    ASSERT_TRUE(WriteFile(Objects() / "ZarnoObj.lod", BuildLodFile(spec)));
+    ASSERT_TRUE(WriteFile(Objects() / "ZarnoObj.hdr", BuildHeaderFile(recipe)));
+    ASSERT_TRUE(WriteFile(Objects() / "ZarnoObj.lod", BuildLodFile(recipe)));
     ClassTableSpec classes;
     classes.classes = {ClassNaming({1, 2}), ClassNaming({0, 0, 1})};
     ASSERT_TRUE(WriteFile(Objects() / "Orvane4.ct", BuildClassTableFile(classes)));
@@ -246,9 +246,9 @@ class HostileEnvironmentTest : public ::testing::Test {
     ASSERT_TRUE(WriteFile(Content() / "hut.lod", PatternBytes(3, 60)));
   }
 
-  void WriteTextureObjects(const HeaderSpec& spec) {
+  void WriteTextureObjects(const HeaderSpec& recipe) {
     fs::create_directories(Objects() / "ZarnoObj");
-    ASSERT_TRUE(WriteFile(Objects() / "ZarnoObj.hdr", BuildHeaderFile(spec)));
+    ASSERT_TRUE(WriteFile(Objects() / "ZarnoObj.hdr", BuildHeaderFile(recipe)));
     ASSERT_TRUE(WriteFile(Objects() / "ZarnoObj.tex", MakeRandomBytes(5500, 3)));
     ASSERT_TRUE(WriteFile(Objects() / "ZarnoObj" / "57.dds", Bytes{0xAA, 0xBB}));
   }

@@ -148,8 +148,8 @@ class InstallParentTest : public ::testing::Test {
     state->currentIhrName = name;
     return ReadInstallParent(*state, text);
   }
-  int32_t Parse(const IhrSpec& spec, const std::string& name = "plane.ihr") {
-    return Parse(BuildIhrText(spec), name);
+  int32_t Parse(const IhrSpec& recipe, const std::string& name = "plane.ihr") {
+    return Parse(BuildIhrText(recipe), name);
   }
 
   // What the check run wrote so far.
@@ -177,18 +177,18 @@ std::vector<std::string> Names(const ModelJobState& state, size_t count) {
 }
 
 IhrSpec FullSpec() {
-  IhrSpec spec;
-  spec.parentIndex = 3;
-  spec.hitbox = {-10.5f, 0.0f, 10.5f, -3.0f, 3.0f, 0.25f, 12.0f};
-  spec.hostParam1 = 70000;
-  spec.hostParam2 = -1;
-  spec.hostParam3 = 9;
-  spec.hostParam4 = 17;
-  spec.hostParam5 = 255;
-  spec.dynamicPoints = {{1.0f, 2.0f, 3.0f}, {-4.0f, 5.5f, 6.0f}};
-  spec.slots = {{0.5f, 0.25f, 0.125f}, {7.0f, 8.0f, 9.0f}, {-1.0f, -2.0f, -3.0f}};
-  spec.lods = {{8000.0f, -1, "tank.3ds"}, {2500.5f, 2, "tank_far.3ds"}, {900.0f, -1, "Tank.Near.x"}};
-  return spec;
+  IhrSpec recipe;
+  recipe.parentIndex = 3;
+  recipe.hitbox = {-10.5f, 0.0f, 10.5f, -3.0f, 3.0f, 0.25f, 12.0f};
+  recipe.hostParam1 = 70000;
+  recipe.hostParam2 = -1;
+  recipe.hostParam3 = 9;
+  recipe.hostParam4 = 17;
+  recipe.hostParam5 = 255;
+  recipe.dynamicPoints = {{1.0f, 2.0f, 3.0f}, {-4.0f, 5.5f, 6.0f}};
+  recipe.slots = {{0.5f, 0.25f, 0.125f}, {7.0f, 8.0f, 9.0f}, {-1.0f, -2.0f, -3.0f}};
+  recipe.lods = {{8000.0f, -1, "tank.3ds"}, {2500.5f, 2, "tank_far.3ds"}, {900.0f, -1, "Tank.Near.x"}};
+  return recipe;
 }
 
 TEST_F(InstallParentTest, TakesEveryFieldOfAFileIntoANewParent) {
@@ -222,9 +222,9 @@ TEST_F(InstallParentTest, TakesEveryFieldOfAFileIntoANewParent) {
 }
 
 TEST_F(InstallParentTest, CrLfLineBreaksReadLikeLf) {
-  IhrSpec spec = FullSpec();
-  spec.crlf = true;
-  EXPECT_EQ(Parse(spec), 3);
+  IhrSpec recipe = FullSpec();
+  recipe.crlf = true;
+  EXPECT_EQ(Parse(recipe), 3);
   const ParentRecord crlfParent = Parent(3);
   const ParentListRecord crlfLists = Lists(3);
   const auto crlfNames = state->LodFileNames;
@@ -245,9 +245,9 @@ TEST_F(InstallParentTest, AcceptsOnlyTheVersionTwo) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.versionLine);
     Restart(false);
-    IhrSpec spec = FullSpec();
-    spec.versionLine = c.versionLine;
-    EXPECT_EQ(Parse(spec), c.result);
+    IhrSpec recipe = FullSpec();
+    recipe.versionLine = c.versionLine;
+    EXPECT_EQ(Parse(recipe), c.result);
     EXPECT_EQ(state->db.parentCount, c.result == 0 ? 3u : 4u);
     EXPECT_EQ(Parent(3).hostParam1, c.result == 0 ? 0u : 70000u);
   }
@@ -257,15 +257,15 @@ TEST_F(InstallParentTest, AcceptsOnlyTheVersionTwo) {
 }
 
 TEST_F(InstallParentTest, AGrowingIndexRaisesTheParentCountAndASmallerOneLeavesIt) {
-  IhrSpec spec = FullSpec();
-  spec.parentIndex = 1;
-  EXPECT_EQ(Parse(spec), 1);
+  IhrSpec recipe = FullSpec();
+  recipe.parentIndex = 1;
+  EXPECT_EQ(Parse(recipe), 1);
   EXPECT_EQ(state->db.parentCount, 3u);
-  spec.parentIndex = 10;
-  EXPECT_EQ(Parse(spec), 10);
+  recipe.parentIndex = 10;
+  EXPECT_EQ(Parse(recipe), 10);
   EXPECT_EQ(state->db.parentCount, 11u);
-  spec.parentIndex = 0;
-  EXPECT_EQ(Parse(spec), 0);
+  recipe.parentIndex = 0;
+  EXPECT_EQ(Parse(recipe), 0);
   EXPECT_EQ(Parent(0).hostParam1, 70000u);
 }
 
@@ -280,12 +280,12 @@ TEST_F(InstallParentTest, StoresEachIntegerToItsFieldsWidth) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.slotCount);
     Restart(false);
-    IhrSpec spec = FullSpec();
-    spec.hostParam3 = c.hostParam3;
-    spec.hostParam4 = c.hostParam4;
-    spec.slotCount = c.slotCount;
-    spec.slots.assign(c.storedSlots, {1.0f, 1.0f, 1.0f});
-    EXPECT_EQ(Parse(spec), 3);
+    IhrSpec recipe = FullSpec();
+    recipe.hostParam3 = c.hostParam3;
+    recipe.hostParam4 = c.hostParam4;
+    recipe.slotCount = c.slotCount;
+    recipe.slots.assign(c.storedSlots, {1.0f, 1.0f, 1.0f});
+    EXPECT_EQ(Parse(recipe), 3);
     EXPECT_EQ(Parent(3).hostParam3, c.storedParam3);
     EXPECT_EQ(Parent(3).hostParam4, c.storedParam4);
     EXPECT_EQ(Parent(3).slotCount, c.storedSlots);
@@ -299,11 +299,11 @@ TEST_F(InstallParentTest, ASlotCountClearsHostParam6AndTheLowByteOfHostParam7) {
     Restart(false);
     state->db.ParentTable[1].hostParam6 = 0xBEEF;
     state->db.ParentTable[1].hostParam7 = 0x1234;
-    IhrSpec spec = FullSpec();
-    spec.parentIndex = 1;
-    spec.slotCount = slotCount;
-    spec.slots.assign(static_cast<size_t>(slotCount), {0.0f, 0.0f, 0.0f});
-    EXPECT_EQ(Parse(spec), 1);
+    IhrSpec recipe = FullSpec();
+    recipe.parentIndex = 1;
+    recipe.slotCount = slotCount;
+    recipe.slots.assign(static_cast<size_t>(slotCount), {0.0f, 0.0f, 0.0f});
+    EXPECT_EQ(Parse(recipe), 1);
     EXPECT_EQ(Parent(1).hostParam6, 0);
     EXPECT_EQ(Parent(1).hostParam7, 0x1200);
   }
@@ -330,12 +330,12 @@ TEST_F(InstallParentTest, AReplacedParentKeepsWhatTheFileDoesNotGive) {
 
 TEST_F(InstallParentTest, Form0EntriesFollowTheLodNumberTable) {
   state->db.ParentLists[2].lodRef[2] = 77;
-  IhrSpec spec;
-  spec.parentIndex = 2;
-  spec.lodRefCount = 5;
-  spec.lods = {{100.0f, 5, "gear.3ds"}, {200.0f, -1, "tank.x.old"}, {300.0f, -2, "ignored.3ds"},
+  IhrSpec recipe;
+  recipe.parentIndex = 2;
+  recipe.lodRefCount = 5;
+  recipe.lods = {{100.0f, 5, "gear.3ds"}, {200.0f, -1, "tank.x.old"}, {300.0f, -2, "ignored.3ds"},
                {400.0f, 0, "nodot"}, {500.0f, -5, "odd.3ds"}};
-  EXPECT_EQ(Parse(spec), 2);
+  EXPECT_EQ(Parse(recipe), 2);
   const ParentListRecord& lists = Lists(2);
   EXPECT_EQ(std::vector<int32_t>(lists.lodRef, lists.lodRef + 5), (std::vector<int32_t>{11, -1, 77, 1, -9}));
   EXPECT_EQ(lists.lodDistance[2], 300.0f);
@@ -344,11 +344,11 @@ TEST_F(InstallParentTest, Form0EntriesFollowTheLodNumberTable) {
 
 TEST_F(InstallParentTest, OtherFormsTakeOnlyNegativeNumbers) {
   state->db.ParentLists[2].lodRef[1] = 77;
-  IhrSpec spec;
-  spec.parentIndex = 2;
-  spec.lodEntryForm = 1;
-  spec.lods = {{100.0f, -5, "anyword"}, {200.0f, 5, "word"}, {300.0f, -1, "w"}};
-  EXPECT_EQ(Parse(spec), 2);
+  IhrSpec recipe;
+  recipe.parentIndex = 2;
+  recipe.lodEntryForm = 1;
+  recipe.lods = {{100.0f, -5, "anyword"}, {200.0f, 5, "word"}, {300.0f, -1, "w"}};
+  EXPECT_EQ(Parse(recipe), 2);
   EXPECT_EQ(Lists(2).lodRef[0], 11);
   EXPECT_EQ(Lists(2).lodRef[1], 77);
   EXPECT_EQ(Lists(2).lodRef[2], 3);
@@ -356,25 +356,25 @@ TEST_F(InstallParentTest, OtherFormsTakeOnlyNegativeNumbers) {
 }
 
 TEST_F(InstallParentTest, LongNamesAreHeldWholeAndNeverCarryOverToTheNextFile) {
-  IhrSpec spec = FullSpec();
+  IhrSpec recipe = FullSpec();
   const std::string stem(200, 'm');
-  spec.lods = {{100.0f, -1, stem + ".3ds"}};
-  EXPECT_EQ(Parse(spec), 3);
+  recipe.lods = {{100.0f, -1, stem + ".3ds"}};
+  EXPECT_EQ(Parse(recipe), 3);
   EXPECT_EQ(state->LodFileNames[0], stem + ".lod");
-  spec.lods.clear();
-  EXPECT_EQ(Parse(spec), 3);
+  recipe.lods.clear();
+  EXPECT_EQ(Parse(recipe), 3);
   for (const std::string& name : state->LodFileNames) EXPECT_EQ(name, "");
 }
 
 TEST_F(InstallParentTest, CountsBeyondTheArraysAreReadAndTheExcessDropped) {
-  IhrSpec spec = FullSpec();
-  spec.dynamicPoints.clear();
-  for (int i = 0; i < 12; ++i) spec.dynamicPoints.push_back({float(i), 0.0f, 0.0f});
-  spec.slots.clear();
-  for (int i = 0; i < 120; ++i) spec.slots.push_back({float(i), 1.0f, 2.0f});
-  spec.lods.clear();
-  for (int i = 0; i < 12; ++i) spec.lods.push_back({float(100 * (i + 1)), i, "m" + std::to_string(i) + ".3ds"});
-  EXPECT_EQ(Parse(spec), 3);
+  IhrSpec recipe = FullSpec();
+  recipe.dynamicPoints.clear();
+  for (int i = 0; i < 12; ++i) recipe.dynamicPoints.push_back({float(i), 0.0f, 0.0f});
+  recipe.slots.clear();
+  for (int i = 0; i < 120; ++i) recipe.slots.push_back({float(i), 1.0f, 2.0f});
+  recipe.lods.clear();
+  for (int i = 0; i < 12; ++i) recipe.lods.push_back({float(100 * (i + 1)), i, "m" + std::to_string(i) + ".3ds"});
+  EXPECT_EQ(Parse(recipe), 3);
   EXPECT_EQ(Parent(3).dynamicCount, 12);
   EXPECT_EQ(Parent(3).slotCount, 120);
   EXPECT_EQ(Parent(3).lodRefCount, 12);
@@ -389,9 +389,9 @@ TEST_F(InstallParentTest, AParentIndexOutsideTheTableSkipsTheFileWithABox) {
   const std::vector<uint8_t> before = WriteHeaderDatabase(state->db);
   for (int32_t index : {-1, -100, 5002, 100000}) {
     SCOPED_TRACE(index);
-    IhrSpec spec = FullSpec();
-    spec.parentIndex = index;
-    EXPECT_EQ(Parse(spec), kParentSkipped);
+    IhrSpec recipe = FullSpec();
+    recipe.parentIndex = index;
+    EXPECT_EQ(Parse(recipe), kParentSkipped);
     for (const std::string& name : state->LodFileNames) EXPECT_EQ(name, "");
   }
   EXPECT_EQ(WriteHeaderDatabase(state->db), before);
@@ -407,12 +407,12 @@ TEST_F(InstallParentTest, AParentIndexOutsideTheTableSkipsTheFileWithABox) {
 }
 
 TEST_F(InstallParentTest, AnInstallRunReportsNothingElse) {
-  IhrSpec spec = FullSpec();
-  spec.hitbox = {};
-  spec.lodEntryForm = 1;
-  spec.dynamicCount = 5;
-  EXPECT_EQ(Parse(spec), 3);
-  EXPECT_EQ(Parse(spec), 3);
+  IhrSpec recipe = FullSpec();
+  recipe.hitbox = {};
+  recipe.lodEntryForm = 1;
+  recipe.dynamicCount = 5;
+  EXPECT_EQ(Parse(recipe), 3);
+  EXPECT_EQ(Parse(recipe), 3);
   EXPECT_TRUE(platform.MessageBoxes().empty());
   EXPECT_FALSE(state->errorListFile.has_value());
 }
@@ -421,14 +421,14 @@ TEST_F(InstallParentTest, AnInstallRunReportsNothingElse) {
 
 TEST_F(InstallParentTest, ReportsDuplicateParentsOnlyForConsecutiveFiles) {
   Restart(true);
-  IhrSpec spec = FullSpec();
-  spec.parentIndex = 12;
-  Parse(spec, "a.ihr");
-  Parse(spec, "b.ihr");
-  spec.parentIndex = 7;
-  Parse(spec, "c.ihr");
-  spec.parentIndex = 12;
-  Parse(spec, "d.ihr");
+  IhrSpec recipe = FullSpec();
+  recipe.parentIndex = 12;
+  Parse(recipe, "a.ihr");
+  Parse(recipe, "b.ihr");
+  recipe.parentIndex = 7;
+  Parse(recipe, "c.ihr");
+  recipe.parentIndex = 12;
+  Parse(recipe, "d.ihr");
   EXPECT_EQ(Findings(), "Duplicate Parents \t,b.ihr - 12\n");
 }
 
@@ -492,12 +492,12 @@ TEST_F(InstallParentTest, ReportsEveryFindingOfACheckRunInOrder) {
 
 TEST_F(InstallParentTest, TheLodNumberStartsAtZeroInEveryFile) {
   Restart(true);
-  IhrSpec spec = FullSpec();
-  spec.lods = {{10.0f, 4, "a.3ds"}};
-  Parse(spec, "first.ihr");
-  spec.parentIndex = 4;
-  spec.lods = {{0.0f, 4, "a.3ds"}};
-  Parse(spec, "second.ihr");
+  IhrSpec recipe = FullSpec();
+  recipe.lods = {{10.0f, 4, "a.3ds"}};
+  Parse(recipe, "first.ihr");
+  recipe.parentIndex = 4;
+  recipe.lods = {{0.0f, 4, "a.3ds"}};
+  Parse(recipe, "second.ihr");
   EXPECT_EQ(Findings(), "LOD #0 Distance = 0.0 \tsecond.ihr\n");
 }
 
@@ -539,9 +539,9 @@ TEST_F(InstallParentTest, ReportsSingleFileFindingsInTheList) {
     SCOPED_TRACE(c.name);
     Restart(true);
     state->db.lodCountAtRead = 100;
-    IhrSpec spec = FullSpec();
-    c.change(spec);
-    EXPECT_EQ(Parse(spec, c.name), c.result);
+    IhrSpec recipe = FullSpec();
+    c.change(recipe);
+    EXPECT_EQ(Parse(recipe, c.name), c.result);
     EXPECT_EQ(Findings(), c.findings);
   }
   EXPECT_TRUE(platform.MessageBoxes().empty());
@@ -551,9 +551,9 @@ TEST_F(InstallParentTest, StartsTheListItselfWhenTheDriverHasNot) {
   Restart(true);
   state->errorListFile.reset();
   std::filesystem::create_directories(folder / "Models");
-  IhrSpec spec = FullSpec();
-  spec.lodEntryForm = 1;
-  Parse(spec, "own.ihr");
+  IhrSpec recipe = FullSpec();
+  recipe.lodEntryForm = 1;
+  Parse(recipe, "own.ihr");
   state->errorListFile->Close();
   EXPECT_EQ(ReadFileText(folder / "Models" / "ErrorList.txt"),
             "Models folder " + paths.modelDir + "\n999#END \town.ihr\n");
@@ -573,9 +573,9 @@ TEST_F(InstallParentTest, BlankLinesBetweenTokensAreSkipped) {
 }
 
 TEST_F(InstallParentTest, EveryCutOfAFileParsesWithoutHarm) {
-  IhrSpec spec = FullSpec();
-  spec.crlf = true;
-  const std::string text = BuildIhrText(spec);
+  IhrSpec recipe = FullSpec();
+  recipe.crlf = true;
+  const std::string text = BuildIhrText(recipe);
   for (bool checkRun : {false, true}) {
     Restart(checkRun);
     for (size_t cut = 0; cut <= text.size(); ++cut) {

@@ -239,9 +239,9 @@ class DistanceRunTest : public testing::Test {
 };
 
 ClassTableSpec TableNaming(std::vector<ClassSpec> classes) {
-  ClassTableSpec spec;
-  spec.classes = std::move(classes);
-  return spec;
+  ClassTableSpec recipe;
+  recipe.classes = std::move(classes);
+  return recipe;
 }
 
 TEST_F(DistanceRunTest, SavesTheAdjustedDistances) {
@@ -306,10 +306,10 @@ TEST_P(DistanceRunBrokenTableTest, IsReportedAndChangesNothing) {
 }
 
 ClassTableSpec BrokenTable(std::optional<int16_t> count, std::optional<size_t> cutTo) {
-  ClassTableSpec spec = TableNaming({ClassNaming({0, 2}), ClassNaming({1})});
-  spec.classCount = count;
-  spec.cutTo = cutTo;
-  return spec;
+  ClassTableSpec recipe = TableNaming({ClassNaming({0, 2}), ClassNaming({1})});
+  recipe.classCount = count;
+  recipe.cutTo = cutTo;
+  return recipe;
 }
 
 INSTANTIATE_TEST_SUITE_P(

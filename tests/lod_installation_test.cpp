@@ -55,8 +55,8 @@ class LodInstallationTest : public ::testing::Test {
   // at offset 0, size 1) and parent 1 with no LOD entries yet.
   void Start(RecordingPlatform& on, bool checkRun, uint32_t lodCount = 700, uint64_t lodFileSize = 1000) {
     folder = ObjectFolderAt(temp.Path());
-    HeaderSpec spec;
-    ASSERT_TRUE(WriteObjectFolder(folder, spec));
+    HeaderSpec recipe;
+    ASSERT_TRUE(WriteObjectFolder(folder, recipe));
     ASSERT_TRUE(WriteFile(folder.lodPath, std::vector<uint8_t>(lodFileSize, kLodFillerByte)));
     settings.checkRun = checkRun;
     paths.modelDir = folder.modelDir.string() + "/";

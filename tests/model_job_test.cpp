@@ -75,15 +75,15 @@ ParentSpec ParentFromIhr(const IhrSpec& ihr, std::vector<int32_t> lodRefs, uint1
 }
 
 IhrSpec Ihr(int32_t parentIndex, std::vector<IhrLodEntry> lods) {
-  IhrSpec spec;
-  spec.parentIndex = parentIndex;
-  spec.hitbox = {-2.0f, -1.0f, 0.5f, 2.0f, 1.0f, 3.0f, static_cast<float>(parentIndex)};
-  spec.hostParam1 = 1000 + parentIndex;
-  spec.hostParam2 = 2000 + parentIndex;
-  spec.dynamicPoints = {{0.5f, 1.5f, -2.5f}};
-  spec.slots = {{1.0f, 2.0f, 3.0f}, {4.0f, 5.0f, 6.0f}};
-  spec.lods = std::move(lods);
-  return spec;
+  IhrSpec recipe;
+  recipe.parentIndex = parentIndex;
+  recipe.hitbox = {-2.0f, -1.0f, 0.5f, 2.0f, 1.0f, 3.0f, static_cast<float>(parentIndex)};
+  recipe.hostParam1 = 1000 + parentIndex;
+  recipe.hostParam2 = 2000 + parentIndex;
+  recipe.dynamicPoints = {{0.5f, 1.5f, -2.5f}};
+  recipe.slots = {{1.0f, 2.0f, 3.0f}, {4.0f, 5.0f, 6.0f}};
+  recipe.lods = std::move(lods);
+  return recipe;
 }
 
 std::vector<uint8_t> Concat(std::initializer_list<std::vector<uint8_t>> parts) {
@@ -101,8 +101,8 @@ class ModelJobTest : public ::testing::Test {
     ASSERT_TRUE(WriteObjectFolder(folder, StandardHeaderSpec()));
   }
 
-  void AddIhr(const std::string& name, const IhrSpec& spec) {
-    ASSERT_TRUE(WriteIhrFile(folder.modelDir / name, spec));
+  void AddIhr(const std::string& name, const IhrSpec& recipe) {
+    ASSERT_TRUE(WriteIhrFile(folder.modelDir / name, recipe));
   }
   void AddRawIhr(const std::string& name, const std::string& text) {
     ASSERT_TRUE(WriteFile(folder.modelDir / name, std::vector<uint8_t>(text.begin(), text.end())));
@@ -211,8 +211,8 @@ TEST_F(ModelJobTest, InstallsFilesOneAfterTheOtherWithReusedAndNewRecords) {
 
 // Names that differ in case from the files on disk are found all the same.
 TEST_F(ModelJobTest, AMissingModelFileIsShownAndTheRestInstalled) {
-  const IhrSpec spec = Ihr(3, {{800.0f, -1, "Here.3DS"}, {400.0f, -1, "gone.3ds"}});
-  AddIhr("PLANE.IHR", spec);
+  const IhrSpec recipe = Ihr(3, {{800.0f, -1, "Here.3DS"}, {400.0f, -1, "gone.3ds"}});
+  AddIhr("PLANE.IHR", recipe);
   const std::vector<uint8_t> here = PatternBytes(5, 33);
   AddModel("HERE.LOD", here);
 
@@ -224,7 +224,7 @@ TEST_F(ModelJobTest, AMissingModelFileIsShownAndTheRestInstalled) {
   HeaderSpec saved = StandardHeaderSpec();
   saved.lods[1].fileOffset = 300;
   saved.lods[1].fileSize = 33;
-  saved.parents.push_back(ParentFromIhr(spec, {3, -1}));
+  saved.parents.push_back(ParentFromIhr(recipe, {3, -1}));
   EXPECT_EQ(Hdr(), BuildHeaderFile(saved));
 }
 
@@ -295,11 +295,11 @@ TEST_F(ModelJobTest, ABadParentIndexSkipsTheFileWithABox) {
 }
 
 TEST_F(ModelJobTest, AppendsBehindABlobThatStartsAtOffsetZero) {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.lods = {{9, 9, 9, 0, 50}};
-  spec.parents = {spec.parents[0]};
-  spec.parents[0].lodRefs = {{1, 100.0f}};
-  ASSERT_TRUE(WriteObjectFolder(folder, spec));
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.lods = {{9, 9, 9, 0, 50}};
+  recipe.parents = {recipe.parents[0]};
+  recipe.parents[0].lodRefs = {{1, 100.0f}};
+  ASSERT_TRUE(WriteObjectFolder(folder, recipe));
   const IhrSpec ihr = Ihr(1, {{100.0f, -1, "m.3ds"}});
   AddIhr("m.ihr", ihr);
   const std::vector<uint8_t> model = PatternBytes(8, 16);
@@ -308,9 +308,9 @@ TEST_F(ModelJobTest, AppendsBehindABlobThatStartsAtOffsetZero) {
   Run(false);
 
   EXPECT_EQ(Lod(), Concat({BlobBytes(0, 50), Zeros(10), model}));
-  spec.lods.push_back({0, 0, 0, 60, 16});
-  spec.parents.push_back(ParentFromIhr(ihr, {3}));
-  EXPECT_EQ(Hdr(), BuildHeaderFile(spec));
+  recipe.lods.push_back({0, 0, 0, 60, 16});
+  recipe.parents.push_back(ParentFromIhr(ihr, {3}));
+  EXPECT_EQ(Hdr(), BuildHeaderFile(recipe));
 }
 
 // ---- check runs ------------------------------------------------------------
@@ -389,9 +389,9 @@ TEST_F(ModelJobTest, AMissingHeaderEndsTheJob) {
 }
 
 TEST_F(ModelJobTest, ARejectedHeaderIsNeverWrittenBack) {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.parents[0].slotCount = 26;
-  ASSERT_TRUE(WriteObjectFolder(folder, spec));
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.parents[0].slotCount = 26;
+  ASSERT_TRUE(WriteObjectFolder(folder, recipe));
   AddIhr("a.ihr", Ihr(3, {}));
   Run(false);
   ASSERT_EQ(platform.MessageBoxes().size(), 1u);

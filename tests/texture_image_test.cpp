@@ -40,18 +40,18 @@ void SetPaletteFrom(PaletteRecord& record, const PaletteSpec& palette) {
 
 // Holds the 14 palettes of the standard database, as the reader leaves them.
 void LoadStandardPalettes(HeaderDatabase& db) {
-  const HeaderSpec spec = StandardHeaderSpec();
-  for (size_t k = 0; k < spec.palettes.size(); ++k) SetPaletteFrom(db.PaletteTable[k], spec.palettes[k]);
-  db.paletteCount = static_cast<uint32_t>(spec.palettes.size());
+  const HeaderSpec recipe = StandardHeaderSpec();
+  for (size_t k = 0; k < recipe.palettes.size(); ++k) SetPaletteFrom(db.PaletteTable[k], recipe.palettes[k]);
+  db.paletteCount = static_cast<uint32_t>(recipe.palettes.size());
 }
 
 // A 16 × 16 image whose pixel in row r, column c is 16r + c.
 BmpSpec NumberedBmp() {
-  BmpSpec spec = StandardTextureBmp(16, 16, 0, 1);
+  BmpSpec recipe = StandardTextureBmp(16, 16, 0, 1);
   for (size_t r = 0; r < 16; ++r) {
-    for (size_t c = 0; c < 16; ++c) spec.rows[r][c] = static_cast<uint8_t>(16 * r + c);
+    for (size_t c = 0; c < 16; ++c) recipe.rows[r][c] = static_cast<uint8_t>(16 * r + c);
   }
-  return spec;
+  return recipe;
 }
 
 Bytes Flatten(const std::vector<std::vector<uint8_t>>& rows) {
@@ -106,27 +106,27 @@ TEST(DibColorCountTest, CountsByHeaderKindClrUsedAndBitCount) {
       {"core header, 24-bit", 12, 24, 0, 0},
   };
   for (const ColorCountCase& c : cases) {
-    BmpSpec spec;
-    spec.fileHeader = false;
-    spec.infoHeaderSize = c.infoHeaderSize;
-    spec.bitCount = c.bitCount;
-    spec.clrUsed = c.clrUsed;
-    EXPECT_EQ(DibColorCount(BuildBmpFile(spec)), c.expected) << c.name;
+    BmpSpec recipe;
+    recipe.fileHeader = false;
+    recipe.infoHeaderSize = c.infoHeaderSize;
+    recipe.bitCount = c.bitCount;
+    recipe.clrUsed = c.clrUsed;
+    EXPECT_EQ(DibColorCount(BuildBmpFile(recipe)), c.expected) << c.name;
   }
 }
 
 TEST(DibColorCountTest, TooShortHeaderCountsNothing) {
-  BmpSpec spec;
-  spec.fileHeader = false;
-  spec.colors.clear();
-  const Bytes info = BuildBmpFile(spec);
+  BmpSpec recipe;
+  recipe.fileHeader = false;
+  recipe.colors.clear();
+  const Bytes info = BuildBmpFile(recipe);
   for (size_t length = 0; length < 36; ++length) {
     EXPECT_EQ(DibColorCount(ExactPrefix(info, length)), 0) << "length " << length;
   }
   EXPECT_EQ(DibColorCount(ExactPrefix(info, 36)), 256);
 
-  spec.infoHeaderSize = 12;
-  const Bytes core = BuildBmpFile(spec);
+  recipe.infoHeaderSize = 12;
+  const Bytes core = BuildBmpFile(recipe);
   EXPECT_EQ(DibColorCount(ExactPrefix(core, 11)), 0);
   EXPECT_EQ(DibColorCount(ExactPrefix(core, 12)), 256);
 }
@@ -164,9 +164,9 @@ TEST(ReadBitmapFormatTest, CountsByBitCountAndCompressionAlone) {
        [](BmpSpec& s) { s.width = 64; s.height = 128; s.truncateTo = 14 + 40; }, 256, 64, 128},
   };
   for (const FormatCase& c : cases) {
-    BmpSpec spec;
-    c.change(spec);
-    const BitmapFormat format = ReadBitmapFormat(BuildBmpFile(spec));
+    BmpSpec recipe;
+    c.change(recipe);
+    const BitmapFormat format = ReadBitmapFormat(BuildBmpFile(recipe));
     EXPECT_EQ(format.colorCount, c.colorCount) << c.name;
     EXPECT_EQ(format.width, c.width) << c.name;
     EXPECT_EQ(format.height, c.height) << c.name;
@@ -181,7 +181,7 @@ struct DefectCase {
   BitmapDefect expected;
 };
 
-void DropLastColors(BmpSpec& spec, size_t count) { spec.colors.resize(spec.colors.size() - count); }
+void DropLastColors(BmpSpec& recipe, size_t count) { recipe.colors.resize(recipe.colors.size() - count); }
 
 TEST(CheckTextureBitmapTest, FindsTheFirstDefect) {
   const DefectCase cases[] = {
@@ -224,9 +224,9 @@ TEST(CheckTextureBitmapTest, FindsTheFirstDefect) {
        BitmapDefect::kShorterThanWide},
   };
   for (const DefectCase& c : cases) {
-    BmpSpec spec = StandardTextureBmp(16, 16, 0, 7);
-    c.change(spec);
-    EXPECT_EQ(CheckTextureBitmap(BuildBmpFile(spec)), c.expected) << c.name;
+    BmpSpec recipe = StandardTextureBmp(16, 16, 0, 7);
+    c.change(recipe);
+    EXPECT_EQ(CheckTextureBitmap(BuildBmpFile(recipe)), c.expected) << c.name;
   }
 }
 
@@ -246,10 +246,10 @@ TEST(CheckTextureBitmapTest, DescribesEachDefect) {
 // Every cut of a well-formed file is refused without a read past its end.
 TEST_F(TextureImageTest, EveryTruncationIsRefusedWithinTheFile) {
   for (const bool fileHeader : {true, false}) {
-    BmpSpec spec = StandardTextureBmp(16, 20, 4, 3);
-    spec.fileHeader = fileHeader;
-    const Bytes whole = BuildBmpFile(spec);
-    const BmpOffsets offsets = OffsetsOf(spec);
+    BmpSpec recipe = StandardTextureBmp(16, 20, 4, 3);
+    recipe.fileHeader = fileHeader;
+    const Bytes whole = BuildBmpFile(recipe);
+    const BmpOffsets offsets = OffsetsOf(recipe);
     ASSERT_EQ(whole.size(), offsets.end);
     for (size_t length = 0; length <= whole.size(); ++length) {
       const Bytes file = ExactPrefix(whole, length);
@@ -285,11 +285,11 @@ TEST_F(TextureImageTest, LowestMatchingPaletteWins) {
 }
 
 TEST_F(TextureImageTest, FourthBytesAndAlphaAreNotCompared) {
-  BmpSpec spec = StandardTextureBmp(16, 16, 9, 1);
-  for (size_t i = 0; i < spec.colors.size(); ++i) spec.colors[i].reserved = static_cast<uint8_t>(255 - i);
+  BmpSpec recipe = StandardTextureBmp(16, 16, 9, 1);
+  for (size_t i = 0; i < recipe.colors.size(); ++i) recipe.colors[i].reserved = static_cast<uint8_t>(255 - i);
   for (size_t i = 0; i < kPaletteEntries; ++i) db_.PaletteTable[9].alpha[i] = static_cast<uint8_t>(i * 5);
   db_.PaletteTable[9].palWord0 = 0xDEAD'BEEF;
-  EXPECT_EQ(FindMatchingPalette(BuildBmpFile(spec), db_), 9);
+  EXPECT_EQ(FindMatchingPalette(BuildBmpFile(recipe), db_), 9);
 }
 
 TEST_F(TextureImageTest, OneDifferingChannelOfOneEntryMatchesNothing) {
@@ -297,9 +297,9 @@ TEST_F(TextureImageTest, OneDifferingChannelOfOneEntryMatchesNothing) {
       {"red", &BmpColor::red}, {"green", &BmpColor::green}, {"blue", &BmpColor::blue}};
   for (const size_t entry : {size_t{0}, size_t{128}, size_t{255}}) {
     for (const auto& [name, channel] : channels) {
-      BmpSpec spec = StandardTextureBmp(16, 16, 2, 1);
-      spec.colors[entry].*channel ^= 0x40;
-      EXPECT_EQ(FindMatchingPalette(BuildBmpFile(spec), db_), -1) << name << " of entry " << entry;
+      BmpSpec recipe = StandardTextureBmp(16, 16, 2, 1);
+      recipe.colors[entry].*channel ^= 0x40;
+      EXPECT_EQ(FindMatchingPalette(BuildBmpFile(recipe), db_), -1) << name << " of entry " << entry;
     }
   }
 }
@@ -316,25 +316,25 @@ TEST_F(TextureImageTest, CountAboveTheTableSearchesTheTableOnly) {
   db_.paletteCount = 100000;
   const PaletteSpec last = TestPalette(50);
   SetPaletteFrom(db_.PaletteTable.back(), last);
-  BmpSpec spec = StandardTextureBmp(16, 16, 0, 1);
-  EXPECT_EQ(FindMatchingPalette(BuildBmpFile(spec), db_), 0);
-  spec.colors = ColorsOfPalette(last);
-  EXPECT_EQ(FindMatchingPalette(BuildBmpFile(spec), db_), static_cast<int32_t>(db_.PaletteTable.size() - 1));
-  spec.colors[0].red ^= 1;
-  EXPECT_EQ(FindMatchingPalette(BuildBmpFile(spec), db_), -1);
+  BmpSpec recipe = StandardTextureBmp(16, 16, 0, 1);
+  EXPECT_EQ(FindMatchingPalette(BuildBmpFile(recipe), db_), 0);
+  recipe.colors = ColorsOfPalette(last);
+  EXPECT_EQ(FindMatchingPalette(BuildBmpFile(recipe), db_), static_cast<int32_t>(db_.PaletteTable.size() - 1));
+  recipe.colors[0].red ^= 1;
+  EXPECT_EQ(FindMatchingPalette(BuildBmpFile(recipe), db_), -1);
 }
 
 TEST_F(TextureImageTest, ImagesWithoutAWholeColorTableMatchNothing) {
   // With 255 entries, 256 entries' worth of bytes would take the first row's
   // pixels as the last colour; such an image has no palette at all.
-  BmpSpec spec = StandardTextureBmp(16, 16, 5, 1);
-  spec.clrUsed = 255;
-  spec.rows[15][0] = spec.colors[255].blue;
-  spec.rows[15][1] = spec.colors[255].green;
-  spec.rows[15][2] = spec.colors[255].red;
-  DropLastColors(spec, 1);
-  EXPECT_EQ(FindMatchingPalette(BuildBmpFile(spec), db_), -1);
-  EXPECT_FALSE(AddBitmapPalette(BuildBmpFile(spec), db_));
+  BmpSpec recipe = StandardTextureBmp(16, 16, 5, 1);
+  recipe.clrUsed = 255;
+  recipe.rows[15][0] = recipe.colors[255].blue;
+  recipe.rows[15][1] = recipe.colors[255].green;
+  recipe.rows[15][2] = recipe.colors[255].red;
+  DropLastColors(recipe, 1);
+  EXPECT_EQ(FindMatchingPalette(BuildBmpFile(recipe), db_), -1);
+  EXPECT_FALSE(AddBitmapPalette(BuildBmpFile(recipe), db_));
 
   BmpSpec wide = StandardTextureBmp(16, 16, 5, 1);
   wide.bitCount = 24;
@@ -344,20 +344,20 @@ TEST_F(TextureImageTest, ImagesWithoutAWholeColorTableMatchNothing) {
 }
 
 TEST_F(TextureImageTest, LongColorTableMatchesByItsFirst256Entries) {
-  BmpSpec spec = StandardTextureBmp(16, 16, 8, 1);
-  spec.clrUsed = 300;
-  spec.colors.resize(300, BmpColor{1, 2, 3, 4});
-  EXPECT_EQ(FindMatchingPalette(BuildBmpFile(spec), db_), 8);
+  BmpSpec recipe = StandardTextureBmp(16, 16, 8, 1);
+  recipe.clrUsed = 300;
+  recipe.colors.resize(300, BmpColor{1, 2, 3, 4});
+  EXPECT_EQ(FindMatchingPalette(BuildBmpFile(recipe), db_), 8);
 }
 
 TEST_F(TextureImageTest, AddedPaletteTakesTheColorTableWithFullAlpha) {
-  BmpSpec spec;  // grey, which no standard palette is
-  spec.rows = RowsOf(MakeTextureImage(16, 16, 5), 16);
-  for (size_t i = 0; i < spec.colors.size(); ++i) {
-    spec.colors[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i ^ 0x55), static_cast<uint8_t>(255 - i),
+  BmpSpec recipe;  // grey, which no standard palette is
+  recipe.rows = RowsOf(MakeTextureImage(16, 16, 5), 16);
+  for (size_t i = 0; i < recipe.colors.size(); ++i) {
+    recipe.colors[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i ^ 0x55), static_cast<uint8_t>(255 - i),
                       0x99};
   }
-  const Bytes file = BuildBmpFile(spec);
+  const Bytes file = BuildBmpFile(recipe);
   db_.PaletteTable[14].palWord0 = 0x1234'5678;
   db_.PaletteTable[14].palWord1 = 0x9ABC'DEF0;
   ASSERT_EQ(FindMatchingPalette(file, db_), -1);
@@ -367,7 +367,7 @@ TEST_F(TextureImageTest, AddedPaletteTakesTheColorTableWithFullAlpha) {
   const PaletteRecord& added = db_.PaletteTable[14];
   for (size_t i = 0; i < kPaletteEntries; ++i) {
     EXPECT_EQ((std::array{added.red[i], added.green[i], added.blue[i], added.alpha[i]}),
-              (std::array<uint8_t, 4>{spec.colors[i].red, spec.colors[i].green, spec.colors[i].blue, 255}))
+              (std::array<uint8_t, 4>{recipe.colors[i].red, recipe.colors[i].green, recipe.colors[i].blue, 255}))
         << i;
   }
   EXPECT_EQ(added.palWord0, 0x1234'5678u);
@@ -376,14 +376,14 @@ TEST_F(TextureImageTest, AddedPaletteTakesTheColorTableWithFullAlpha) {
 }
 
 TEST_F(TextureImageTest, LongColorTableAddsItsFirst256Entries) {
-  BmpSpec spec = StandardTextureBmp(16, 16, 8, 1);
-  spec.clrUsed = 300;
-  spec.colors[0].red ^= 0xFF;
-  spec.colors.resize(300, BmpColor{1, 2, 3, 4});
-  ASSERT_TRUE(AddBitmapPalette(BuildBmpFile(spec), db_));
-  EXPECT_EQ(db_.PaletteTable[14].red[0], spec.colors[0].red);
-  EXPECT_EQ(db_.PaletteTable[14].blue[255], spec.colors[255].blue);
-  EXPECT_EQ(FindMatchingPalette(BuildBmpFile(spec), db_), 14);
+  BmpSpec recipe = StandardTextureBmp(16, 16, 8, 1);
+  recipe.clrUsed = 300;
+  recipe.colors[0].red ^= 0xFF;
+  recipe.colors.resize(300, BmpColor{1, 2, 3, 4});
+  ASSERT_TRUE(AddBitmapPalette(BuildBmpFile(recipe), db_));
+  EXPECT_EQ(db_.PaletteTable[14].red[0], recipe.colors[0].red);
+  EXPECT_EQ(db_.PaletteTable[14].blue[255], recipe.colors[255].blue);
+  EXPECT_EQ(FindMatchingPalette(BuildBmpFile(recipe), db_), 14);
 }
 
 struct RoomCase {
@@ -425,10 +425,10 @@ TEST(AddBitmapPaletteTest, NeedsTheFixedPalettesAndRoom) {
 
 TEST(ReadTopRowsTest, LastFileRowComesFirst) {
   for (const bool fileHeader : {true, false}) {
-    BmpSpec spec = NumberedBmp();
-    spec.fileHeader = fileHeader;
-    const Bytes file = BuildBmpFile(spec);
-    const size_t rowsAt = OffsetsOf(spec).rows;
+    BmpSpec recipe = NumberedBmp();
+    recipe.fileHeader = fileHeader;
+    const Bytes file = BuildBmpFile(recipe);
+    const size_t rowsAt = OffsetsOf(recipe).rows;
     ASSERT_EQ(file[rowsAt], 16 * 15);  // the file begins with the bottom row
     const std::optional<Bytes> pixels = ReadTopRows(file, 16);
     ASSERT_TRUE(pixels.has_value());
@@ -439,9 +439,9 @@ TEST(ReadTopRowsTest, LastFileRowComesFirst) {
 }
 
 TEST(ReadTopRowsTest, TallerImageGivesItsTopRows) {
-  const BmpSpec spec = StandardTextureBmp(256, 300, 2, 11);
-  const Bytes file = BuildBmpFile(spec);
-  const Bytes image = Flatten(spec.rows);
+  const BmpSpec recipe = StandardTextureBmp(256, 300, 2, 11);
+  const Bytes file = BuildBmpFile(recipe);
+  const Bytes image = Flatten(recipe.rows);
   const std::optional<Bytes> top = ReadTopRows(file, 16);
   ASSERT_TRUE(top.has_value());
   EXPECT_EQ(*top, Bytes(image.begin(), image.begin() + 16 * 256));
@@ -451,12 +451,12 @@ TEST(ReadTopRowsTest, TallerImageGivesItsTopRows) {
 }
 
 TEST(ReadTopRowsTest, RowsFollowALongColorTable) {
-  BmpSpec spec = NumberedBmp();
-  spec.clrUsed = 300;
-  spec.colors.resize(300, BmpColor{0xEE, 0xEE, 0xEE, 0xEE});
-  const std::optional<Bytes> pixels = ReadTopRows(BuildBmpFile(spec), 16);
+  BmpSpec recipe = NumberedBmp();
+  recipe.clrUsed = 300;
+  recipe.colors.resize(300, BmpColor{0xEE, 0xEE, 0xEE, 0xEE});
+  const std::optional<Bytes> pixels = ReadTopRows(BuildBmpFile(recipe), 16);
   ASSERT_TRUE(pixels.has_value());
-  EXPECT_EQ(*pixels, Flatten(spec.rows));
+  EXPECT_EQ(*pixels, Flatten(recipe.rows));
 }
 
 TEST(ReadTopRowsTest, DefectiveImagesGiveNoRows) {
@@ -471,9 +471,9 @@ TEST(ReadTopRowsTest, DefectiveImagesGiveNoRows) {
       [](BmpSpec& s) { s.rows.pop_back(); },
   };
   for (size_t i = 0; i < std::size(changes); ++i) {
-    BmpSpec spec = NumberedBmp();
-    changes[i](spec);
-    EXPECT_FALSE(ReadTopRows(BuildBmpFile(spec), 16).has_value()) << "case " << i;
+    BmpSpec recipe = NumberedBmp();
+    changes[i](recipe);
+    EXPECT_FALSE(ReadTopRows(BuildBmpFile(recipe), 16).has_value()) << "case " << i;
   }
 }
 

@@ -22,9 +22,9 @@ TextureRecord Record(uint32_t offset, uint32_t size, uint32_t width, uint32_t fl
 }
 
 // The stream the store keeps for a built image: its top width rows.
-std::vector<uint8_t> StreamOf(const BmpSpec& spec) {
+std::vector<uint8_t> StreamOf(const BmpSpec& recipe) {
   std::vector<uint8_t> pixels;
-  for (int32_t r = 0; r < spec.width; ++r) pixels.insert(pixels.end(), spec.rows[r].begin(), spec.rows[r].end());
+  for (int32_t r = 0; r < recipe.width; ++r) pixels.insert(pixels.end(), recipe.rows[r].begin(), recipe.rows[r].end());
   return LzssCompress(pixels);
 }
 
@@ -58,9 +58,9 @@ BmpSpec FreshImage() {
   return fresh;
 }
 
-BmpSpec Changed(BmpSpec spec, void (*change)(BmpSpec&)) {
-  change(spec);
-  return spec;
+BmpSpec Changed(BmpSpec recipe, void (*change)(BmpSpec&)) {
+  change(recipe);
+  return recipe;
 }
 
 // An object folder with the standard header database and its 5500-byte
@@ -84,8 +84,8 @@ class TextureJobTest : public ::testing::Test {
   std::filesystem::path ErrorListPath() const { return folder_ / "tex" / "TexErrorList.txt"; }
   std::filesystem::path DdsCopy(const std::string& name) const { return folder_ / "objects" / "ZarnoObj" / name; }
 
-  void AddImage(const std::string& name, const BmpSpec& spec) {
-    ASSERT_TRUE(WriteFile(folder_ / "tex" / name, BuildBmpFile(spec)));
+  void AddImage(const std::string& name, const BmpSpec& recipe) {
+    ASSERT_TRUE(WriteFile(folder_ / "tex" / name, BuildBmpFile(recipe)));
   }
   void AddFile(const std::string& name, const std::vector<uint8_t>& bytes) {
     ASSERT_TRUE(WriteFile(folder_ / "tex" / name, bytes));
@@ -110,10 +110,10 @@ class TextureJobTest : public ::testing::Test {
   }
   // The standard database with palettes 0 to count - 1.
   void WritePalettes(uint32_t count) {
-    HeaderSpec spec = StandardHeaderSpec();
-    spec.palettes.clear();
-    for (uint32_t k = 0; k < count; ++k) spec.palettes.push_back(TestPalette(k));
-    header_ = BuildHeaderFile(spec);
+    HeaderSpec recipe = StandardHeaderSpec();
+    recipe.palettes.clear();
+    for (uint32_t k = 0; k < count; ++k) recipe.palettes.push_back(TestPalette(k));
+    header_ = BuildHeaderFile(recipe);
     ASSERT_TRUE(WriteFile(HeaderPath(), header_));
   }
   std::vector<std::string> ObjectFolderNames() const {
@@ -267,9 +267,9 @@ TEST_F(TextureJobTest, AHeaderDatabaseThatCannotBeReadWholeIsNeverWrittenBack) {
   std::vector<uint8_t> truncated = header_;
   truncated.resize(truncated.size() - 5);
   std::vector<uint8_t> tooManyPalettes = BuildHeaderFile([] {
-    HeaderSpec spec = StandardHeaderSpec();
-    spec.paletteCount = 2001;
-    return spec;
+    HeaderSpec recipe = StandardHeaderSpec();
+    recipe.paletteCount = 2001;
+    return recipe;
   }());
   for (const std::vector<uint8_t>& bad : {BuildHeaderFile(noTextures), truncated, tooManyPalettes}) {
     RecordingPlatform platform("skinwright");
@@ -300,9 +300,9 @@ TEST_F(TextureJobTest, AHeaderDatabaseThatCannotBeSavedKeepsBothObjectFiles) {
 }
 
 TEST_F(TextureJobTest, AFailedCompactionGivesOneBeepAndKeepsTheStore) {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.textures[1] = Record(9000, 10, 16, 0xA0, 0, 0);  // runs past the store
-  header_ = BuildHeaderFile(spec);
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.textures[1] = Record(9000, 10, 16, 0xA0, 0, 0);  // runs past the store
+  header_ = BuildHeaderFile(recipe);
   ASSERT_TRUE(WriteFile(HeaderPath(), header_));
   AddImage("4.bmp", StandardTextureBmp(8, 8, 1, 1));  // rejected, so nothing is appended
   EXPECT_EQ(Run(""), 1);

@@ -34,9 +34,9 @@ void ExpectRecord(const TextureRecord& actual, const TextureRecord& expected) {
 }
 
 // The pixels of the top `rows` rows of a built image, as the store keeps them.
-std::vector<uint8_t> TopRows(const BmpSpec& spec, size_t rows) {
+std::vector<uint8_t> TopRows(const BmpSpec& recipe, size_t rows) {
   std::vector<uint8_t> pixels;
-  for (size_t r = 0; r < rows; ++r) pixels.insert(pixels.end(), spec.rows[r].begin(), spec.rows[r].end());
+  for (size_t r = 0; r < rows; ++r) pixels.insert(pixels.end(), recipe.rows[r].begin(), recipe.rows[r].end());
   return pixels;
 }
 
@@ -79,15 +79,15 @@ class TextureStoreTest : public ::testing::Test {
     WriteStore(oldStore_);
   }
 
-  void LoadHeader(const HeaderSpec& spec) {
-    ASSERT_EQ(ReadHeaderDatabase(BuildHeaderFile(spec), state_.db, false), kReadOk);
+  void LoadHeader(const HeaderSpec& recipe) {
+    ASSERT_EQ(ReadHeaderDatabase(BuildHeaderFile(recipe), state_.db, false), kReadOk);
   }
   void WriteStore(const std::vector<uint8_t>& bytes) { ASSERT_TRUE(WriteFile(StorePath(), bytes)); }
   std::filesystem::path StorePath() const { return folder_ / "objects" / "ZarnoObj.tex"; }
   std::vector<uint8_t> Store() const { return ReadFileBytes(StorePath()); }
 
-  std::string AddImage(const std::string& name, const BmpSpec& spec) {
-    EXPECT_TRUE(WriteFile(folder_ / "tex" / name, BuildBmpFile(spec)));
+  std::string AddImage(const std::string& name, const BmpSpec& recipe) {
+    EXPECT_TRUE(WriteFile(folder_ / "tex" / name, BuildBmpFile(recipe)));
     return paths_.texDir + name;
   }
   std::string AddBytes(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -219,7 +219,7 @@ TEST_F(TextureStoreTest, StoresAnImageBehindTheLastBlob) {
   struct StoreCase {
     const char* what;
     std::string name;
-    BmpSpec spec;
+    BmpSpec recipe;
     uint32_t textureCount;
     uint32_t palette;
     uint32_t flags;
@@ -237,9 +237,9 @@ TEST_F(TextureStoreTest, StoresAnImageBehindTheLastBlob) {
     SCOPED_TRACE(c.what);
     LoadHeader(StandardHeaderSpec());
     WriteStore(oldStore_);
-    ASSERT_TRUE(InstallTexture(state_, AddImage(c.name, c.spec)));
-    const auto width = static_cast<uint32_t>(c.spec.width);
-    const std::vector<uint8_t> stream = LzssCompress(TopRows(c.spec, width));
+    ASSERT_TRUE(InstallTexture(state_, AddImage(c.name, c.recipe)));
+    const auto width = static_cast<uint32_t>(c.recipe.width);
+    const std::vector<uint8_t> stream = LzssCompress(TopRows(c.recipe, width));
     const auto size = static_cast<uint32_t>(stream.size());
     EXPECT_EQ(state_.db.textureCount, c.textureCount);
     ExpectRecord(state_.db.TextureTable[std::stoul(c.name)], Record(5500, size, width, c.flags, c.color, c.palette));
@@ -286,11 +286,11 @@ TEST_F(TextureStoreTest, TwoImagesWithOneNewColorTableAddOnePalette) {
 
 TEST_F(TextureStoreTest, AnIdentifierBeyondTheTableGrowsIt) {
   for (uint32_t i = 3; i < 30; ++i) state_.db.TextureTable[i] = Record(1, 1, 1, 1, 1, 1);  // stale bytes
-  BmpSpec spec = StandardTextureBmp(16, 16, 4, 3);
-  ASSERT_TRUE(InstallTexture(state_, AddImage("20.bmp", spec)));
+  BmpSpec recipe = StandardTextureBmp(16, 16, 4, 3);
+  ASSERT_TRUE(InstallTexture(state_, AddImage("20.bmp", recipe)));
   EXPECT_EQ(state_.db.textureCount, 21u);
   for (uint32_t i = 3; i < 20; ++i) ExpectRecord(state_.db.TextureTable[i], TextureRecord{});
-  const std::vector<uint8_t> stream = LzssCompress(TopRows(spec, 16));
+  const std::vector<uint8_t> stream = LzssCompress(TopRows(recipe, 16));
   ExpectRecord(state_.db.TextureTable[20],
                Record(5500, static_cast<uint32_t>(stream.size()), 16, 0xA0, 0xFF000000, 4));
   ExpectRecord(state_.db.TextureTable[21], Record(1, 1, 1, 1, 1, 1));
@@ -301,9 +301,9 @@ TEST_F(TextureStoreTest, WritesAtTheAppendOffsetWhateverTheStoresLength) {
   // the dead bytes behind it.
   state_.db.TextureTable[0] = Record(0, 100, 16, 0xA0, 0, 0);
   state_.db.TextureTable[2] = Record(100, 50, 16, 0xA0, 0, 0);
-  BmpSpec spec = StandardTextureBmp(16, 16, 1, 5);
-  ASSERT_TRUE(InstallTexture(state_, AddImage("1.bmp", spec)));
-  const std::vector<uint8_t> stream = LzssCompress(TopRows(spec, 16));
+  BmpSpec recipe = StandardTextureBmp(16, 16, 1, 5);
+  ASSERT_TRUE(InstallTexture(state_, AddImage("1.bmp", recipe)));
+  const std::vector<uint8_t> stream = LzssCompress(TopRows(recipe, 16));
   EXPECT_EQ(state_.db.TextureTable[1].fileOffset, 150u);
   EXPECT_EQ(Store(), StoreWith(stream, 150));
 
@@ -311,28 +311,28 @@ TEST_F(TextureStoreTest, WritesAtTheAppendOffsetWhateverTheStoresLength) {
   state_.db.textureCount = 6;
   state_.db.TextureTable[5] = Record(9000, 100, 16, 0xA0, 0, 0);
   WriteStore(oldStore_);
-  ASSERT_TRUE(InstallTexture(state_, AddImage("3.bmp", spec)));
+  ASSERT_TRUE(InstallTexture(state_, AddImage("3.bmp", recipe)));
   EXPECT_EQ(state_.db.TextureTable[3].fileOffset, 9100u);
   EXPECT_EQ(Store(), StoreWith(stream, 9100));
 }
 
 TEST_F(TextureStoreTest, RaisesMaxTextureSizeOnlyForALargerStream) {
   state_.db.maxTextureSize = 10;
-  BmpSpec spec = StandardTextureBmp(16, 16, 1, 5);
-  ASSERT_TRUE(InstallTexture(state_, AddImage("1.bmp", spec)));
+  BmpSpec recipe = StandardTextureBmp(16, 16, 1, 5);
+  ASSERT_TRUE(InstallTexture(state_, AddImage("1.bmp", recipe)));
   const uint32_t size = state_.db.TextureTable[1].dataSize;
   EXPECT_EQ(state_.db.maxTextureSize, size);
   state_.db.maxTextureSize = 0xFFFFFFF0;
-  ASSERT_TRUE(InstallTexture(state_, AddImage("2.bmp", spec)));
+  ASSERT_TRUE(InstallTexture(state_, AddImage("2.bmp", recipe)));
   EXPECT_EQ(state_.db.maxTextureSize, 0xFFFFFFF0u);
 }
 
 TEST_F(TextureStoreTest, RecordsNothingWhenTheStoreCannotBeWritten) {
   std::filesystem::remove(StorePath());
   const std::vector<TextureRecord> before(state_.db.TextureTable.begin(), state_.db.TextureTable.begin() + 10);
-  BmpSpec spec = StandardTextureBmp(16, 16, 1, 5);
-  EXPECT_FALSE(InstallTexture(state_, AddImage("0.bmp", spec)));
-  EXPECT_FALSE(InstallTexture(state_, AddImage("9.bmp", spec)));
+  BmpSpec recipe = StandardTextureBmp(16, 16, 1, 5);
+  EXPECT_FALSE(InstallTexture(state_, AddImage("0.bmp", recipe)));
+  EXPECT_FALSE(InstallTexture(state_, AddImage("9.bmp", recipe)));
   EXPECT_FALSE(std::filesystem::exists(StorePath()));
   EXPECT_EQ(state_.db.textureCount, 3u);
   for (size_t i = 0; i < before.size(); ++i) ExpectRecord(state_.db.TextureTable[i], before[i]);
@@ -341,7 +341,7 @@ TEST_F(TextureStoreTest, RecordsNothingWhenTheStoreCannotBeWritten) {
   // view is the store's opening.
   WriteStore(oldStore_);
   platform_.FailFileOperation(2);
-  EXPECT_FALSE(InstallTexture(state_, AddImage("9.bmp", spec)));
+  EXPECT_FALSE(InstallTexture(state_, AddImage("9.bmp", recipe)));
   EXPECT_EQ(platform_.FileOperations().back().operation, FileOperation::kOpenFile);
   EXPECT_EQ(Store(), oldStore_);
   EXPECT_EQ(state_.db.textureCount, 3u);
@@ -349,16 +349,16 @@ TEST_F(TextureStoreTest, RecordsNothingWhenTheStoreCannotBeWritten) {
 
 TEST_F(TextureStoreTest, RefusesABlobThatWouldEndBeyond32BitOffsets) {
   state_.db.TextureTable[2] = Record(0xFFFFFF00, 0xF0, 16, 0xA0, 0, 0);
-  BmpSpec spec = StandardTextureBmp(16, 16, 1, 5);
-  EXPECT_FALSE(InstallTexture(state_, AddImage("1.bmp", spec)));
+  BmpSpec recipe = StandardTextureBmp(16, 16, 1, 5);
+  EXPECT_FALSE(InstallTexture(state_, AddImage("1.bmp", recipe)));
   EXPECT_EQ(Store(), oldStore_);
   EXPECT_EQ(state_.db.TextureTable[1].dataSize, 0u);
 }
 
 TEST_F(TextureStoreTest, ReadsEachImageOnce) {
-  BmpSpec spec = StandardTextureBmp(16, 16, 0, 5);
-  spec.colors = FreshColors(3);
-  const std::string path = AddImage("8.bmp", spec);
+  BmpSpec recipe = StandardTextureBmp(16, 16, 0, 5);
+  recipe.colors = FreshColors(3);
+  const std::string path = AddImage("8.bmp", recipe);
   ASSERT_TRUE(InstallTexture(state_, path));
   size_t reads = 0;
   for (const FileOperationRecord& op : platform_.FileOperations()) {
@@ -376,11 +376,11 @@ struct RejectCase {
   std::vector<uint8_t> file;
 };
 
-std::vector<uint8_t> Built(BmpSpec spec) { return BuildBmpFile(spec); }
+std::vector<uint8_t> Built(BmpSpec recipe) { return BuildBmpFile(recipe); }
 
-BmpSpec With(BmpSpec spec, void (*change)(BmpSpec&)) {
-  change(spec);
-  return spec;
+BmpSpec With(BmpSpec recipe, void (*change)(BmpSpec&)) {
+  change(recipe);
+  return recipe;
 }
 
 std::vector<RejectCase> RejectedImages() {
@@ -518,8 +518,8 @@ TEST_F(TextureStoreTest, LeadingZerosNameTheSameDdsCopy) {
 }
 
 TEST_F(TextureStoreTest, AnImageWithoutAUsableIdentifierIsNeverOpened) {
-  const BmpSpec spec = StandardTextureBmp(16, 16, 1, 5);
-  for (const char* name : {"roof.bmp", "10000.bmp"}) EXPECT_FALSE(InstallTexture(state_, AddImage(name, spec))) << name;
+  const BmpSpec recipe = StandardTextureBmp(16, 16, 1, 5);
+  for (const char* name : {"roof.bmp", "10000.bmp"}) EXPECT_FALSE(InstallTexture(state_, AddImage(name, recipe))) << name;
   for (const char* name : {"sky.dds", "10000.dds", "-5.dds"}) {
     EXPECT_FALSE(InstallDdsTexture(state_, AddBytes(name, {1}))) << name;
   }

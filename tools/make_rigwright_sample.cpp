@@ -19,42 +19,42 @@ namespace {
 using zarno::IhrSpec;
 
 IhrSpec Hangar() {
-  IhrSpec spec;
-  spec.name = "Hangar";
-  spec.parentIndex = 3;
-  spec.hitbox = {-40.0f, 0.0f, -25.0f, 40.0f, 18.0f, 25.0f, 48.0f};
-  spec.hostParam1 = 3;
-  spec.hostParam2 = 12;
-  spec.slots = {{0.0f, 0.0f, 10.0f}, {0.0f, 0.0f, -10.0f}};
-  spec.lods = {{6000.0f, -1, "hangar_near.3ds"}, {20000.0f, -1, "hangar_far.3ds"}};
-  return spec;
+  IhrSpec recipe;
+  recipe.name = "Hangar";
+  recipe.parentIndex = 3;
+  recipe.hitbox = {-40.0f, 0.0f, -25.0f, 40.0f, 18.0f, 25.0f, 48.0f};
+  recipe.hostParam1 = 3;
+  recipe.hostParam2 = 12;
+  recipe.slots = {{0.0f, 0.0f, 10.0f}, {0.0f, 0.0f, -10.0f}};
+  recipe.lods = {{6000.0f, -1, "hangar_near.3ds"}, {20000.0f, -1, "hangar_far.3ds"}};
+  return recipe;
 }
 
 IhrSpec FuelTruck() {
-  IhrSpec spec;
-  spec.name = "FuelTruck";
-  spec.parentIndex = 4;
-  spec.hitbox = {-1.5f, 0.0f, -4.0f, 1.5f, 3.0f, 4.0f, 4.5f};
-  spec.hostParam1 = 7;
-  spec.hostParam2 = 2;
-  spec.dynamicPoints = {{0.0f, 1.0f, -3.5f}};
+  IhrSpec recipe;
+  recipe.name = "FuelTruck";
+  recipe.parentIndex = 4;
+  recipe.hitbox = {-1.5f, 0.0f, -4.0f, 1.5f, 3.0f, 4.0f, 4.5f};
+  recipe.hostParam1 = 7;
+  recipe.hostParam2 = 2;
+  recipe.dynamicPoints = {{0.0f, 1.0f, -3.5f}};
   // The far LOD uses the database's LOD record 2.
-  spec.lods = {{3000.0f, -1, "fuel_truck.3ds"}, {9000.0f, 2, "-"}};
-  return spec;
+  recipe.lods = {{3000.0f, -1, "fuel_truck.3ds"}, {9000.0f, 2, "-"}};
+  return recipe;
 }
 
 // Written with CR LF line breaks, and naming its model in other letter case
 // than the file on disk, as files made on Windows often do.
 IhrSpec RadarMast() {
-  IhrSpec spec;
-  spec.name = "RadarMast";
-  spec.parentIndex = 1;
-  spec.hitbox = {-2.0f, 0.0f, -2.0f, 2.0f, 22.0f, 2.0f, 22.5f};
-  spec.hostParam1 = 22;
-  spec.hostParam2 = 66;
-  spec.lods = {{12000.0f, -1, "Radar.3DS"}};
-  spec.crlf = true;
-  return spec;
+  IhrSpec recipe;
+  recipe.name = "RadarMast";
+  recipe.parentIndex = 1;
+  recipe.hitbox = {-2.0f, 0.0f, -2.0f, 2.0f, 22.0f, 2.0f, 22.5f};
+  recipe.hostParam1 = 22;
+  recipe.hostParam2 = 66;
+  recipe.lods = {{12000.0f, -1, "Radar.3DS"}};
+  recipe.crlf = true;
+  return recipe;
 }
 
 bool WriteSample(const std::filesystem::path& root) {

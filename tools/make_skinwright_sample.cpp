@@ -56,22 +56,22 @@ bool WriteObjectFolder(const std::filesystem::path& objects) {
   const auto sizeOlder = static_cast<uint32_t>(olderTexture2.size());
   const auto size2 = static_cast<uint32_t>(texture2.size());
 
-  zarno::HeaderSpec spec = zarno::StandardHeaderSpec();
-  spec.textures = {TextureRecord{0, size0, 64, 0, 0, 0xE0, 0x00000000, 0, 2, 0}, TextureRecord{},
+  zarno::HeaderSpec recipe = zarno::StandardHeaderSpec();
+  recipe.textures = {TextureRecord{0, size0, 64, 0, 0, 0xE0, 0x00000000, 0, 2, 0}, TextureRecord{},
                    TextureRecord{size0 + sizeOlder, size2, 32, 0, 0, 0xA0, 0xFF7F5903, 0, 5, 0}};
-  spec.maxTextureSize = std::max({size0, sizeOlder, size2});
+  recipe.maxTextureSize = std::max({size0, sizeOlder, size2});
   std::vector<uint8_t> store = texture0;
   store.insert(store.end(), olderTexture2.begin(), olderTexture2.end());
   store.insert(store.end(), texture2.begin(), texture2.end());
 
   std::error_code error;
   std::filesystem::create_directories(objects / "ZarnoObj", error);
-  return zarno::WriteFile(objects / "ZarnoObj.hdr", zarno::BuildHeaderFile(spec)) &&
+  return zarno::WriteFile(objects / "ZarnoObj.hdr", zarno::BuildHeaderFile(recipe)) &&
          zarno::WriteFile(objects / "ZarnoObj.tex", store);
 }
 
-bool WriteImage(const std::filesystem::path& path, const BmpSpec& spec) {
-  return zarno::WriteFile(path, zarno::BuildBmpFile(spec));
+bool WriteImage(const std::filesystem::path& path, const BmpSpec& recipe) {
+  return zarno::WriteFile(path, zarno::BuildBmpFile(recipe));
 }
 
 // A DDS file is copied unread; this one has the magic and a little data.

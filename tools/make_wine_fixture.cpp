@@ -37,24 +37,24 @@ constexpr size_t kTextureStoreSize = 5500;
 constexpr uint64_t kTextureStoreSeed = 3;
 
 IhrSpec Ihr(int32_t parentIndex, std::vector<IhrLodEntry> lods) {
-  IhrSpec spec;
-  spec.name = "Wine" + std::to_string(parentIndex);
-  spec.parentIndex = parentIndex;
-  spec.hitbox = {-2.0f, -1.0f, 0.5f, 2.0f, 1.0f, 3.0f, static_cast<float>(parentIndex)};
-  spec.hostParam1 = 1000 + parentIndex;
-  spec.hostParam2 = 2000 + parentIndex;
-  spec.dynamicPoints = {{0.5f, 1.5f, -2.5f}};
-  spec.slots = {{1.0f, 2.0f, 3.0f}, {4.0f, 5.0f, 6.0f}};
-  spec.lods = std::move(lods);
-  return spec;
+  IhrSpec recipe;
+  recipe.name = "Wine" + std::to_string(parentIndex);
+  recipe.parentIndex = parentIndex;
+  recipe.hitbox = {-2.0f, -1.0f, 0.5f, 2.0f, 1.0f, 3.0f, static_cast<float>(parentIndex)};
+  recipe.hostParam1 = 1000 + parentIndex;
+  recipe.hostParam2 = 2000 + parentIndex;
+  recipe.dynamicPoints = {{0.5f, 1.5f, -2.5f}};
+  recipe.slots = {{1.0f, 2.0f, 3.0f}, {4.0f, 5.0f, 6.0f}};
+  recipe.lods = std::move(lods);
+  return recipe;
 }
 
 // The standard database with a seventh LOD record whose blob no parent
 // refers to, so a compact run has bytes to give back.
 HeaderSpec ObjectHeader() {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.lods.push_back(LodRecord{0, 0, 0, 700, 40});
-  return spec;
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.lods.push_back(LodRecord{0, 0, 0, 700, 40});
+  return recipe;
 }
 
 std::vector<BmpColor> FreshColors() {
@@ -119,11 +119,11 @@ bool WritePaletteCase(const fs::path& root) {
   std::error_code error;
   fs::create_directories(objects, error);
   fs::create_directories(skins, error);
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.palettes.resize(12);
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.palettes.resize(12);
   BmpSpec fresh = StandardTextureBmp(16, 16, 0, 1);
   fresh.colors = FreshColors();
-  return WriteBytes(objects / "ZarnoObj.hdr", BuildHeaderFile(spec)) &&
+  return WriteBytes(objects / "ZarnoObj.hdr", BuildHeaderFile(recipe)) &&
          WriteBytes(objects / "ZarnoObj.tex", MakeRandomBytes(kTextureStoreSize, kTextureStoreSeed)) &&
          WriteBytes(skins / "3.bmp", BuildBmpFile(fresh)) &&
          WriteBytes(skins / "5.bmp", BuildBmpFile(StandardTextureBmp(16, 16, 11, 1)));

@@ -58,9 +58,9 @@ Bytes Cut(Bytes bytes, size_t size) {
 
 // A database small enough for the fuzz target's small tables.
 HeaderSpec SmallHeaderSpec() {
-  HeaderSpec spec = StandardHeaderSpec();
-  spec.palettes.resize(2);
-  return spec;
+  HeaderSpec recipe = StandardHeaderSpec();
+  recipe.palettes.resize(2);
+  return recipe;
 }
 
 bool WriteHeaderSeeds(const std::filesystem::path& folder) {
@@ -86,12 +86,12 @@ bool WriteHeaderSeeds(const std::filesystem::path& folder) {
 }
 
 IhrSpec SampleIhr() {
-  IhrSpec spec;
-  spec.parentIndex = 4;
-  spec.dynamicPoints = {{1.0f, 2.0f, 3.0f}, {-1.5f, 0.25f, 8.0f}};
-  spec.slots = {{0.5f, 0.5f, 0.5f}};
-  spec.lods = {{1000.0f, -1, "gear.3ds"}, {2500.0f, 3, "tank.x.old"}, {0.0f, -2, "skipped.3ds"}};
-  return spec;
+  IhrSpec recipe;
+  recipe.parentIndex = 4;
+  recipe.dynamicPoints = {{1.0f, 2.0f, 3.0f}, {-1.5f, 0.25f, 8.0f}};
+  recipe.slots = {{0.5f, 0.5f, 0.5f}};
+  recipe.lods = {{1000.0f, -1, "gear.3ds"}, {2500.0f, 3, "tank.x.old"}, {0.0f, -2, "skipped.3ds"}};
+  return recipe;
 }
 
 bool WriteInstallParentSeeds(const std::filesystem::path& folder) {
@@ -149,14 +149,14 @@ bool WriteBmpSeeds(const std::filesystem::path& folder) {
 
 bool WriteClassTableSeeds(const std::filesystem::path& folder) {
   SeedWriter seeds(folder, "fuzz_class_table");
-  ClassTableSpec spec;
-  spec.classes = {ClassNaming({1, 2, 2, 0, 7}, 3, 1), ClassNaming({5000, 5001, 65535}, 3, 2),
+  ClassTableSpec recipe;
+  recipe.classes = {ClassNaming({1, 2, 2, 0, 7}, 3, 1), ClassNaming({5000, 5001, 65535}, 3, 2),
                   ClassNaming({9, 10, 11, 12, 13, 14, 15, 16}, 4, 1)};
-  seeds.AddWithModes(BuildClassTableFile(spec), {0xFF, 0x13, 0xF3, 0x2F});
-  ClassTableSpec negative = spec;
+  seeds.AddWithModes(BuildClassTableFile(recipe), {0xFF, 0x13, 0xF3, 0x2F});
+  ClassTableSpec negative = recipe;
   negative.classCount = -1;
   seeds.AddWithModes(BuildClassTableFile(negative), {0xFF});
-  ClassTableSpec cut = spec;
+  ClassTableSpec cut = recipe;
   cut.cutTo = 100;
   seeds.AddWithModes(BuildClassTableFile(cut), {0xFF});
   return !seeds.Failed();

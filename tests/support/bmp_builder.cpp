@@ -35,14 +35,14 @@ class Encoder {
   std::vector<uint8_t> bytes_;
 };
 
-size_t InfoHeaderBytes(const BmpSpec& spec) {
-  if (spec.infoHeaderSize == kCoreHeaderSize) return kCoreHeaderSize;
-  return std::max<size_t>(spec.infoHeaderSize, kInfoHeaderSize);
+size_t InfoHeaderBytes(const BmpSpec& recipe) {
+  if (recipe.infoHeaderSize == kCoreHeaderSize) return kCoreHeaderSize;
+  return std::max<size_t>(recipe.infoHeaderSize, kInfoHeaderSize);
 }
 
-size_t RowBytes(const BmpSpec& spec) {
+size_t RowBytes(const BmpSpec& recipe) {
   size_t total = 0;
-  for (const auto& row : spec.rows) total += row.size();
+  for (const auto& row : recipe.rows) total += row.size();
   return total;
 }
 
@@ -55,32 +55,32 @@ void EncodeFileHeader(Encoder& out, const BmpOffsets& offsets) {
   out.Long(static_cast<uint32_t>(offsets.rows));  // bfOffBits
 }
 
-void EncodeCoreHeader(Encoder& out, const BmpSpec& spec) {
+void EncodeCoreHeader(Encoder& out, const BmpSpec& recipe) {
   out.Long(kCoreHeaderSize);
-  out.Short(static_cast<uint32_t>(spec.width));
-  out.Short(static_cast<uint32_t>(spec.height));
+  out.Short(static_cast<uint32_t>(recipe.width));
+  out.Short(static_cast<uint32_t>(recipe.height));
   out.Short(1);  // planes
-  out.Short(spec.bitCount);
+  out.Short(recipe.bitCount);
 }
 
-void EncodeInfoHeader(Encoder& out, const BmpSpec& spec) {
+void EncodeInfoHeader(Encoder& out, const BmpSpec& recipe) {
   const size_t start = out.Size();
-  out.Long(spec.infoHeaderSize);
-  out.Long(static_cast<uint32_t>(spec.width));
-  out.Long(static_cast<uint32_t>(spec.height));
+  out.Long(recipe.infoHeaderSize);
+  out.Long(static_cast<uint32_t>(recipe.width));
+  out.Long(static_cast<uint32_t>(recipe.height));
   out.Short(1);  // planes
-  out.Short(spec.bitCount);
-  out.Long(spec.compression);
+  out.Short(recipe.bitCount);
+  out.Long(recipe.compression);
   out.Long(0);     // biSizeImage
   out.Long(2835);  // biXPelsPerMeter, 72 dpi
   out.Long(2835);  // biYPelsPerMeter
-  out.Long(spec.clrUsed);
+  out.Long(recipe.clrUsed);
   out.Long(0);     // biClrImportant
-  out.PadTo(start + InfoHeaderBytes(spec));
+  out.PadTo(start + InfoHeaderBytes(recipe));
 }
 
-void EncodeColors(Encoder& out, const BmpSpec& spec) {
-  for (const BmpColor& color : spec.colors) {
+void EncodeColors(Encoder& out, const BmpSpec& recipe) {
+  for (const BmpColor& color : recipe.colors) {
     out.Byte(color.blue);
     out.Byte(color.green);
     out.Byte(color.red);
@@ -88,8 +88,8 @@ void EncodeColors(Encoder& out, const BmpSpec& spec) {
   }
 }
 
-void EncodeRows(Encoder& out, const BmpSpec& spec) {
-  for (auto row = spec.rows.rbegin(); row != spec.rows.rend(); ++row) out.Bytes(*row);
+void EncodeRows(Encoder& out, const BmpSpec& recipe) {
+  for (auto row = recipe.rows.rbegin(); row != recipe.rows.rend(); ++row) out.Bytes(*row);
 }
 
 }  // namespace
@@ -103,28 +103,28 @@ std::vector<BmpColor> BmpSpec::GreyColors() {
   return colors;
 }
 
-BmpOffsets OffsetsOf(const BmpSpec& spec) {
+BmpOffsets OffsetsOf(const BmpSpec& recipe) {
   BmpOffsets offsets{};
-  offsets.infoHeader = spec.fileHeader ? kFileHeaderSize : 0;
-  offsets.colorTable = offsets.infoHeader + InfoHeaderBytes(spec);
-  offsets.rows = offsets.colorTable + spec.colors.size() * kColorEntrySize;
-  offsets.end = offsets.rows + RowBytes(spec);
+  offsets.infoHeader = recipe.fileHeader ? kFileHeaderSize : 0;
+  offsets.colorTable = offsets.infoHeader + InfoHeaderBytes(recipe);
+  offsets.rows = offsets.colorTable + recipe.colors.size() * kColorEntrySize;
+  offsets.end = offsets.rows + RowBytes(recipe);
   return offsets;
 }
 
-std::vector<uint8_t> BuildBmpFile(const BmpSpec& spec) {
-  const BmpOffsets offsets = OffsetsOf(spec);
+std::vector<uint8_t> BuildBmpFile(const BmpSpec& recipe) {
+  const BmpOffsets offsets = OffsetsOf(recipe);
   Encoder out;
-  if (spec.fileHeader) EncodeFileHeader(out, offsets);
-  if (spec.infoHeaderSize == kCoreHeaderSize) {
-    EncodeCoreHeader(out, spec);
+  if (recipe.fileHeader) EncodeFileHeader(out, offsets);
+  if (recipe.infoHeaderSize == kCoreHeaderSize) {
+    EncodeCoreHeader(out, recipe);
   } else {
-    EncodeInfoHeader(out, spec);
+    EncodeInfoHeader(out, recipe);
   }
-  EncodeColors(out, spec);
-  EncodeRows(out, spec);
+  EncodeColors(out, recipe);
+  EncodeRows(out, recipe);
   std::vector<uint8_t> bytes = out.Take();
-  if (spec.truncateTo && *spec.truncateTo < bytes.size()) bytes.resize(*spec.truncateTo);
+  if (recipe.truncateTo && *recipe.truncateTo < bytes.size()) bytes.resize(*recipe.truncateTo);
   return bytes;
 }
 
@@ -150,13 +150,13 @@ std::vector<std::vector<uint8_t>> RowsOf(const std::vector<uint8_t>& flat, size_
 }
 
 BmpSpec StandardTextureBmp(int32_t width, int32_t height, uint32_t paletteK, uint64_t seed) {
-  BmpSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.colors = StandardPaletteColors(paletteK);
+  BmpSpec recipe;
+  recipe.width = width;
+  recipe.height = height;
+  recipe.colors = StandardPaletteColors(paletteK);
   const auto columns = static_cast<size_t>(width);
-  spec.rows = RowsOf(MakeTextureImage(columns, static_cast<size_t>(height), seed), columns);
-  return spec;
+  recipe.rows = RowsOf(MakeTextureImage(columns, static_cast<size_t>(height), seed), columns);
+  return recipe;
 }
 
 }  // namespace zarno

@@ -43,7 +43,7 @@ struct BmpSpec {
   static std::vector<BmpColor> GreyColors();
 };
 
-std::vector<uint8_t> BuildBmpFile(const BmpSpec& spec);
+std::vector<uint8_t> BuildBmpFile(const BmpSpec& recipe);
 
 // Where the parts of a built file start, for tests that cut or patch it.
 struct BmpOffsets {
@@ -52,7 +52,7 @@ struct BmpOffsets {
   size_t rows;
   size_t end;
 };
-BmpOffsets OffsetsOf(const BmpSpec& spec);
+BmpOffsets OffsetsOf(const BmpSpec& recipe);
 
 // A colour table equal to a palette's red, green and blue (reserved bytes 0).
 std::vector<BmpColor> ColorsOfPalette(const PaletteSpec& palette);

@@ -30,7 +30,7 @@ struct ClassTableSpec {
   std::vector<uint8_t> trailingBytes;  // written after the last record
 };
 
-std::vector<uint8_t> BuildClassTableFile(const ClassTableSpec& spec);
+std::vector<uint8_t> BuildClassTableFile(const ClassTableSpec& recipe);
 
 // A class naming `parents` in slots 0, 1, ... (the rest 0), with idBytes[1]
 // and selectorByte as given.

@@ -36,18 +36,18 @@ uint32_t CountOf(const std::optional<uint32_t>& override, const Vector& records)
   return override.value_or(static_cast<uint32_t>(records.size()));
 }
 
-void EncodeColors(Encoder& out, const HeaderSpec& spec) {
-  out.Long(spec.leadWord);
-  out.Long(CountOf(spec.colorCount, spec.colors));
-  out.Long(spec.colorWord);
-  for (const ColorRecord& color : spec.colors) {
+void EncodeColors(Encoder& out, const HeaderSpec& recipe) {
+  out.Long(recipe.leadWord);
+  out.Long(CountOf(recipe.colorCount, recipe.colors));
+  out.Long(recipe.colorWord);
+  for (const ColorRecord& color : recipe.colors) {
     for (float value : color.value) out.Float(value);
   }
 }
 
-void EncodePalettes(Encoder& out, const HeaderSpec& spec) {
-  out.Long(CountOf(spec.paletteCount, spec.palettes));
-  for (const PaletteSpec& palette : spec.palettes) {
+void EncodePalettes(Encoder& out, const HeaderSpec& recipe) {
+  out.Long(CountOf(recipe.paletteCount, recipe.palettes));
+  for (const PaletteSpec& palette : recipe.palettes) {
     for (const auto& entry : palette.entries) {
       for (uint8_t channel : entry) out.Byte(channel);
     }
@@ -56,10 +56,10 @@ void EncodePalettes(Encoder& out, const HeaderSpec& spec) {
   }
 }
 
-void EncodeTextures(Encoder& out, const HeaderSpec& spec) {
-  out.Long(CountOf(spec.textureCount, spec.textures));
-  out.Long(spec.maxTextureSize);
-  for (const TextureRecord& t : spec.textures) {
+void EncodeTextures(Encoder& out, const HeaderSpec& recipe) {
+  out.Long(CountOf(recipe.textureCount, recipe.textures));
+  out.Long(recipe.maxTextureSize);
+  for (const TextureRecord& t : recipe.textures) {
     for (uint32_t word : {t.fileOffset, t.dataSize, t.width, t.texWord3, t.texWord4, t.flags,
                           t.color, t.texWord7, t.paletteIndex, t.texWord9}) {
       out.Long(word);
@@ -67,10 +67,10 @@ void EncodeTextures(Encoder& out, const HeaderSpec& spec) {
   }
 }
 
-void EncodeLods(Encoder& out, const HeaderSpec& spec) {
-  out.Long(spec.lodWord);
-  out.Long(CountOf(spec.lodCount, spec.lods));
-  for (const LodRecord& lod : spec.lods) {
+void EncodeLods(Encoder& out, const HeaderSpec& recipe) {
+  out.Long(recipe.lodWord);
+  out.Long(CountOf(recipe.lodCount, recipe.lods));
+  for (const LodRecord& lod : recipe.lods) {
     for (uint32_t word : {lod.lodWord0, lod.lodWord1, lod.lodWord2, lod.fileOffset, lod.fileSize}) {
       out.Long(word);
     }
@@ -104,10 +104,10 @@ void EncodeParentLists(Encoder& out, const ParentSpec& parent) {
   }
 }
 
-void EncodeParents(Encoder& out, const HeaderSpec& spec) {
-  out.Long(CountOf(spec.parentCount, spec.parents));
-  for (const ParentSpec& parent : spec.parents) EncodeParentFixedPart(out, parent);
-  for (const ParentSpec& parent : spec.parents) EncodeParentLists(out, parent);
+void EncodeParents(Encoder& out, const HeaderSpec& recipe) {
+  out.Long(CountOf(recipe.parentCount, recipe.parents));
+  for (const ParentSpec& parent : recipe.parents) EncodeParentFixedPart(out, parent);
+  for (const ParentSpec& parent : recipe.parents) EncodeParentLists(out, parent);
 }
 
 size_t ParentListsSize(const ParentSpec& parent) {
@@ -150,29 +150,29 @@ ParentSpec Parent(float size, uint32_t hostParam1, size_t slotCount, size_t dyna
 
 }  // namespace
 
-std::vector<uint8_t> BuildHeaderFile(const HeaderSpec& spec) {
+std::vector<uint8_t> BuildHeaderFile(const HeaderSpec& recipe) {
   Encoder out;
-  EncodeColors(out, spec);
-  EncodePalettes(out, spec);
-  EncodeTextures(out, spec);
-  EncodeLods(out, spec);
-  EncodeParents(out, spec);
-  out.Bytes(spec.trailingBytes);
+  EncodeColors(out, recipe);
+  EncodePalettes(out, recipe);
+  EncodeTextures(out, recipe);
+  EncodeLods(out, recipe);
+  EncodeParents(out, recipe);
+  out.Bytes(recipe.trailingBytes);
   return out.Take();
 }
 
-HeaderOffsets OffsetsOf(const HeaderSpec& spec) {
+HeaderOffsets OffsetsOf(const HeaderSpec& recipe) {
   HeaderOffsets at{};
   at.colorCount = 4;
-  at.paletteCount = 12 + 16 * spec.colors.size();
-  at.textureCount = at.paletteCount + 4 + 1032 * spec.palettes.size();
-  at.lodWord = at.textureCount + 8 + 40 * spec.textures.size();
+  at.paletteCount = 12 + 16 * recipe.colors.size();
+  at.textureCount = at.paletteCount + 4 + 1032 * recipe.palettes.size();
+  at.lodWord = at.textureCount + 8 + 40 * recipe.textures.size();
   at.lodCount = at.lodWord + 4;
-  at.parentCount = at.lodCount + 4 + 20 * spec.lods.size();
+  at.parentCount = at.lodCount + 4 + 20 * recipe.lods.size();
   at.parentFixedParts = at.parentCount + 4;
-  at.parentLists = at.parentFixedParts + 48 * spec.parents.size();
+  at.parentLists = at.parentFixedParts + 48 * recipe.parents.size();
   at.end = at.parentLists;
-  for (const ParentSpec& parent : spec.parents) at.end += ParentListsSize(parent);
+  for (const ParentSpec& parent : recipe.parents) at.end += ParentListsSize(parent);
   return at;
 }
 
@@ -188,22 +188,22 @@ PaletteSpec TestPalette(uint32_t k) {
 }
 
 HeaderSpec StandardHeaderSpec() {
-  HeaderSpec spec;
-  spec.leadWord = 0x0004'0001;
-  spec.colorWord = 0x00C0'FFEE;
-  spec.lodWord = 12000;
-  spec.colors = {Color(1.0f, 0.5f, 0.25f, 1.0f), Color(0.0f, -0.0f, 0.75f, 0.5f),
+  HeaderSpec recipe;
+  recipe.leadWord = 0x0004'0001;
+  recipe.colorWord = 0x00C0'FFEE;
+  recipe.lodWord = 12000;
+  recipe.colors = {Color(1.0f, 0.5f, 0.25f, 1.0f), Color(0.0f, -0.0f, 0.75f, 0.5f),
                  Color(0.125f, 0.2f, 0.3f, 0.0f)};
-  for (uint32_t k = 0; k < 14; ++k) spec.palettes.push_back(TestPalette(k));
-  spec.maxTextureSize = 4000;
-  spec.textures = {Texture(0, 4000, 64, 0xA0, 0xFF10'2030, 2), Texture(0, 0, 0, 0, 0, 0),
+  for (uint32_t k = 0; k < 14; ++k) recipe.palettes.push_back(TestPalette(k));
+  recipe.maxTextureSize = 4000;
+  recipe.textures = {Texture(0, 4000, 64, 0xA0, 0xFF10'2030, 2), Texture(0, 0, 0, 0, 0, 0),
                    Texture(4000, 1500, 32, 0xE0, 0x8040'2010, 5)};
-  spec.lods = {Lod(100, 10, 100), Lod(200, 0, 0),   Lod(300, 120, 50),
+  recipe.lods = {Lod(100, 10, 100), Lod(200, 0, 0),   Lod(300, 120, 50),
                Lod(400, 180, 70), Lod(500, 0, 0),   Lod(600, 260, 30)};
-  spec.parents = {Parent(1.5f, 11, 3, 1, {{1, 100.0f}, {5, 400.0f}}),
+  recipe.parents = {Parent(1.5f, 11, 3, 1, {{1, 100.0f}, {5, 400.0f}}),
                   Parent(4.0f, 22, 0, 0, {{7, 250.0f}}),
                   Parent(8.0f, 33, 25, 10, {{11, 150.0f}, {-1, 900.0f}})};
-  return spec;
+  return recipe;
 }
 
 bool WriteFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) {

@@ -80,8 +80,8 @@ struct HeaderOffsets {
   size_t end;  // before the trailing bytes
 };
 
-std::vector<uint8_t> BuildHeaderFile(const HeaderSpec& spec);
-HeaderOffsets OffsetsOf(const HeaderSpec& spec);
+std::vector<uint8_t> BuildHeaderFile(const HeaderSpec& recipe);
+HeaderOffsets OffsetsOf(const HeaderSpec& recipe);
 
 // Palette k of the standard database: entry i is (k*7 + i, k*13 + 2i,
 // k*29 + 3i) mod 256 with alpha 0, so every palette differs from the others.

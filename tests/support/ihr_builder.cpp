@@ -49,30 +49,30 @@ std::string NumberText(float value) {
   return text;
 }
 
-std::string BuildIhrText(const IhrSpec& spec) {
-  Lines lines(spec.crlf);
-  lines.Add(spec.versionLine);
-  lines.Add(spec.name);
-  lines.Add("0 0 " + std::to_string(spec.parentIndex));
+std::string BuildIhrText(const IhrSpec& recipe) {
+  Lines lines(recipe.crlf);
+  lines.Add(recipe.versionLine);
+  lines.Add(recipe.name);
+  lines.Add("0 0 " + std::to_string(recipe.parentIndex));
   std::string hitbox = "Hitbox";
-  for (float value : spec.hitbox) hitbox += " " + NumberText(value);
+  for (float value : recipe.hitbox) hitbox += " " + NumberText(value);
   lines.Add(hitbox);
-  lines.Add("Params " + std::to_string(spec.hostParam1) + " " + std::to_string(spec.hostParam2));
-  lines.Add(Labelled("Param3", spec.hostParam3));
-  lines.Add(Labelled("Dynamics", spec.dynamicCount.value_or(static_cast<int64_t>(spec.dynamicPoints.size()))));
-  lines.Add(Labelled("LODs", spec.lodRefCount.value_or(static_cast<int64_t>(spec.lods.size()))));
-  lines.Add(Labelled("Param4", spec.hostParam4));
-  lines.Add(Labelled("Param5", spec.hostParam5));
-  lines.Add(Labelled("Slots", spec.slotCount.value_or(static_cast<int64_t>(spec.slots.size()))));
-  lines.Add(std::to_string(spec.lodEntryForm));
-  for (const auto& point : spec.dynamicPoints) lines.Add(PointLine(point));
-  for (const auto& point : spec.slots) lines.Add(PointLine(point));
-  for (const IhrLodEntry& entry : spec.lods) AddLodEntry(lines, spec.lodEntryForm, entry);
+  lines.Add("Params " + std::to_string(recipe.hostParam1) + " " + std::to_string(recipe.hostParam2));
+  lines.Add(Labelled("Param3", recipe.hostParam3));
+  lines.Add(Labelled("Dynamics", recipe.dynamicCount.value_or(static_cast<int64_t>(recipe.dynamicPoints.size()))));
+  lines.Add(Labelled("LODs", recipe.lodRefCount.value_or(static_cast<int64_t>(recipe.lods.size()))));
+  lines.Add(Labelled("Param4", recipe.hostParam4));
+  lines.Add(Labelled("Param5", recipe.hostParam5));
+  lines.Add(Labelled("Slots", recipe.slotCount.value_or(static_cast<int64_t>(recipe.slots.size()))));
+  lines.Add(std::to_string(recipe.lodEntryForm));
+  for (const auto& point : recipe.dynamicPoints) lines.Add(PointLine(point));
+  for (const auto& point : recipe.slots) lines.Add(PointLine(point));
+  for (const IhrLodEntry& entry : recipe.lods) AddLodEntry(lines, recipe.lodEntryForm, entry);
   return lines.Take();
 }
 
-bool WriteIhrFile(const std::filesystem::path& path, const IhrSpec& spec) {
-  const std::string text = BuildIhrText(spec);
+bool WriteIhrFile(const std::filesystem::path& path, const IhrSpec& recipe) {
+  const std::string text = BuildIhrText(recipe);
   return WriteFile(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 

@@ -44,9 +44,9 @@ struct IhrSpec {
 // as the same float ("1000", "2.5", "-0.125").
 std::string NumberText(float value);
 
-std::string BuildIhrText(const IhrSpec& spec);
+std::string BuildIhrText(const IhrSpec& recipe);
 
 // Writes the file; false when it cannot be written.
-bool WriteIhrFile(const std::filesystem::path& path, const IhrSpec& spec);
+bool WriteIhrFile(const std::filesystem::path& path, const IhrSpec& recipe);
 
 }  // namespace zarno

@@ -29,25 +29,25 @@ std::vector<uint8_t> PatternBytes(uint32_t seed, size_t size) {
 
 std::vector<uint8_t> BlobBytes(uint32_t index, uint32_t size) { return PatternBytes(0x10000 + index, size); }
 
-std::vector<uint8_t> BuildLodFile(const HeaderSpec& spec) {
+std::vector<uint8_t> BuildLodFile(const HeaderSpec& recipe) {
   size_t end = 0;
-  for (const LodRecord& record : spec.lods) {
+  for (const LodRecord& record : recipe.lods) {
     if (record.fileSize > 0) end = std::max<size_t>(end, size_t{record.fileOffset} + record.fileSize);
   }
   std::vector<uint8_t> file(end, kLodFillerByte);
-  for (size_t k = 0; k < spec.lods.size(); ++k) {
-    const LodRecord& record = spec.lods[k];
+  for (size_t k = 0; k < recipe.lods.size(); ++k) {
+    const LodRecord& record = recipe.lods[k];
     const std::vector<uint8_t> blob = BlobBytes(static_cast<uint32_t>(k), record.fileSize);
     std::copy(blob.begin(), blob.end(), file.begin() + record.fileOffset);
   }
   return file;
 }
 
-bool WriteObjectFolder(const ObjectFolder& folder, const HeaderSpec& spec) {
+bool WriteObjectFolder(const ObjectFolder& folder, const HeaderSpec& recipe) {
   std::error_code error;
   std::filesystem::create_directories(folder.objectDir, error);
   std::filesystem::create_directories(folder.modelDir, error);
-  return WriteFile(folder.hdrPath, BuildHeaderFile(spec)) && WriteFile(folder.lodPath, BuildLodFile(spec));
+  return WriteFile(folder.hdrPath, BuildHeaderFile(recipe)) && WriteFile(folder.lodPath, BuildLodFile(recipe));
 }
 
 bool WriteModelFile(const ObjectFolder& folder, const std::string& name, std::span<const uint8_t> bytes) {

@@ -39,13 +39,13 @@ std::vector<uint8_t> PatternBytes(uint32_t seed, size_t size);
 // The blob of LOD record `index`.
 std::vector<uint8_t> BlobBytes(uint32_t index, uint32_t size);
 
-// The ZarnoObj.lod that `spec` describes: BlobBytes(k, fileSize) at the
+// The ZarnoObj.lod that `recipe` describes: BlobBytes(k, fileSize) at the
 // offset of every record k with a size, kLodFillerByte everywhere else; it
 // ends where the last blob ends.
-std::vector<uint8_t> BuildLodFile(const HeaderSpec& spec);
+std::vector<uint8_t> BuildLodFile(const HeaderSpec& recipe);
 
-// Creates both folders and writes ZarnoObj.hdr and ZarnoObj.lod from `spec`.
-bool WriteObjectFolder(const ObjectFolder& folder, const HeaderSpec& spec);
+// Creates both folders and writes ZarnoObj.hdr and ZarnoObj.lod from `recipe`.
+bool WriteObjectFolder(const ObjectFolder& folder, const HeaderSpec& recipe);
 
 // Writes a model file into the models folder.
 bool WriteModelFile(const ObjectFolder& folder, const std::string& name, std::span<const uint8_t> bytes);
