@@ -1,4 +1,5 @@
 #include "tests/support/bmp_builder.h"
+#include "tests/support/fixture_encoder.h"
 
 #include <algorithm>
 
@@ -12,28 +13,7 @@ constexpr uint32_t kInfoHeaderSize = 40;
 constexpr uint32_t kCoreHeaderSize = 12;
 constexpr size_t kColorEntrySize = 4;
 
-// The fixture kit's own little-endian encoder.
-class Encoder {
- public:
-  void Byte(uint32_t value) { bytes_.push_back(static_cast<uint8_t>(value)); }
-  void Short(uint32_t value) {
-    Byte(value);
-    Byte(value >> 8);
-  }
-  void Long(uint32_t value) {
-    Short(value);
-    Short(value >> 16);
-  }
-  void Bytes(const std::vector<uint8_t>& bytes) { bytes_.insert(bytes_.end(), bytes.begin(), bytes.end()); }
-  void PadTo(size_t size) {
-    if (bytes_.size() < size) bytes_.resize(size, 0);
-  }
-  size_t Size() const { return bytes_.size(); }
-  std::vector<uint8_t> Take() { return std::move(bytes_); }
-
- private:
-  std::vector<uint8_t> bytes_;
-};
+using Encoder = FixtureEncoder;
 
 size_t InfoHeaderBytes(const BmpSpec& recipe) {
   if (recipe.infoHeaderSize == kCoreHeaderSize) return kCoreHeaderSize;

@@ -1,4 +1,5 @@
 #include "tests/support/header_builder.h"
+#include "tests/support/fixture_encoder.h"
 
 #include <bit>
 #include <fstream>
@@ -10,26 +11,7 @@ namespace zarno {
 
 namespace {
 
-// The fixture kit's own little-endian encoder, so that tests of the
-// database writer do not check it against itself.
-class Encoder {
- public:
-  void Byte(uint32_t value) { bytes_.push_back(static_cast<uint8_t>(value)); }
-  void Short(uint32_t value) {
-    Byte(value);
-    Byte(value >> 8);
-  }
-  void Long(uint32_t value) {
-    Short(value);
-    Short(value >> 16);
-  }
-  void Float(float value) { Long(std::bit_cast<uint32_t>(value)); }
-  void Bytes(const std::vector<uint8_t>& bytes) { bytes_.insert(bytes_.end(), bytes.begin(), bytes.end()); }
-  std::vector<uint8_t> Take() { return std::move(bytes_); }
-
- private:
-  std::vector<uint8_t> bytes_;
-};
+using Encoder = FixtureEncoder;
 
 template <class Vector>
 uint32_t CountOf(const std::optional<uint32_t>& override, const Vector& records) {
