@@ -13,36 +13,13 @@
 #include "core/header_file.h"
 #include "core/platform_win32.h"
 #include "core/replacement_journal.h"
+#include "tests/wine/raw_files_win32.h"
 #include "tests/wine/win32_check.h"
 
 namespace zarno {
 namespace {
 
 constexpr int kRaceReplacements = 300;
-
-// ---- files checked with kernel32 alone, not through the code under test ----
-
-bool WriteRaw(const std::string& path, const std::string& text) {
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                  written == text.size();
-  return ::CloseHandle(file) && ok;
-}
-
-std::string ReadRaw(const std::string& path) {
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
-  std::string text;
-  char buffer[4096];
-  DWORD got = 0;
-  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-  ::CloseHandle(file);
-  return text;
-}
-
-bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string AsText(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 

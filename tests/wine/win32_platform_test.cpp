@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/platform_win32.h"
+#include "tests/wine/raw_files_win32.h"
 #include "tests/wine/win32_check.h"
 
 namespace zarno {
@@ -14,28 +15,6 @@ namespace {
 
 // The key the registry checks create and use; never the host's own.
 constexpr char kTestKey[] = "Software\\Vantorelle\\ZarnoWin32Test";
-
-bool WriteRaw(const std::string& path, const std::string& text) {
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                  written == text.size();
-  return ::CloseHandle(file) && ok;
-}
-
-std::string ReadRaw(const std::string& path) {
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
-  std::string text;
-  char buffer[4096];
-  DWORD got = 0;
-  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-  ::CloseHandle(file);
-  return text;
-}
-
-bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string MakeFolder(const std::string& root, const std::string& name) {
   const std::string folder = root + "\\" + name;
