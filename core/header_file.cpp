@@ -16,6 +16,14 @@ HeaderLoadResult LoadHeaderDatabase(Platform& platform, const std::string& hdrPa
   return {HeaderLoadOutcome::kRead, status, IsSafeToWriteBack(status, db)};
 }
 
+std::optional<std::string> DescribeLoadFailure(const HeaderLoadResult& load, const std::string& hdrPath) {
+  if (load.outcome == HeaderLoadOutcome::kCannotOpen) return "Can not open ZarnoObj.hdr: " + hdrPath;
+  if (load.outcome == HeaderLoadOutcome::kRead && load.safeToWrite) return std::nullopt;
+  const std::string reason(load.outcome == HeaderLoadOutcome::kCannotRead ? "the file could not be read"
+                                                                          : DescribeReadStatus(load.status));
+  return "Can not read ZarnoObj.hdr: " + hdrPath + " (" + reason + ")";
+}
+
 bool SaveHeaderDatabase(Platform& platform, const std::string& hdrPath, HeaderDatabase& db) {
   const std::vector<uint8_t> bytes = WriteHeaderDatabase(db);
   return ReplaceFileContents(platform, hdrPath, bytes);

@@ -2,6 +2,7 @@
 // header database goes through SaveHeaderDatabase.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "core/header_database.h"
@@ -25,6 +26,11 @@ struct HeaderLoadResult {
 // only when the outcome is kRead.
 HeaderLoadResult LoadHeaderDatabase(Platform& platform, const std::string& hdrPath,
                                     HeaderDatabase& db, bool checkRun);
+
+// What went wrong with a load, in words that name the file: "Can not open
+// ZarnoObj.hdr: <path>" or "Can not read ZarnoObj.hdr: <path> (<reason>)";
+// nothing when the tables were read whole and may be written back.
+std::optional<std::string> DescribeLoadFailure(const HeaderLoadResult& load, const std::string& hdrPath);
 
 // Writes the tables (lowering counts above the limits, in memory too) and
 // replaces the file with them atomically. False when the file could not be

@@ -1,5 +1,6 @@
 #include "core/replacement_journal.h"
 
+#include <optional>
 #include <vector>
 
 #include "core/install_paths.h"
@@ -129,32 +130,35 @@ std::optional<std::vector<std::string>> ReadJournal(Platform& platform, const st
 // is then done all the same when its ".new" file is gone. (Asking first
 // instead would let a failed question pass for a finished rename, and the
 // journal would go with a file not replaced.)
-bool FinishRenames(Platform& platform, std::string_view folderSlash, const std::vector<std::string>& names,
-                   bool someMayBeDone) {
-  bool finished = true;
+// Returns the first target that could not be replaced, or nothing.
+std::optional<std::string> FinishRenames(Platform& platform, std::string_view folderSlash,
+                                         const std::vector<std::string>& names, bool someMayBeDone) {
+  std::optional<std::string> failed;
   for (const std::string& name : names) {
     std::string target = JoinPath(folderSlash, name);
     std::string pending = NewFilePath(folderSlash, name);
     if (platform.ReplaceFile(pending, target)) continue;
-    if (!someMayBeDone || platform.FileSize(pending)) finished = false;
+    if ((!someMayBeDone || platform.FileSize(pending)) && !failed) failed = target;
   }
-  return finished;
+  return failed;
 }
 
 // Whether every target that is there may be replaced. A read-only file
 // (or a folder) in a target's place would stop the renames half way, with
 // some files replaced and a journal that no start could finish.
-bool TargetsCanBeReplaced(Platform& platform, std::string_view folderSlash, std::span<const PendingFile> files) {
+// Returns the first target that may not be replaced, or nothing.
+std::optional<std::string> TargetThatCannotBeReplaced(Platform& platform, std::string_view folderSlash,
+                                                      std::span<const PendingFile> files) {
   for (const PendingFile& file : files) {
-    const std::string target = JoinPath(folderSlash, file.name);
+    std::string target = JoinPath(folderSlash, file.name);
     std::unique_ptr<File> opened = platform.OpenFile(target, OpenMode::kUpdate);
     if (opened) {
       opened->Close();
     } else if (platform.FileSize(target)) {
-      return false;
+      return target;
     }
   }
-  return true;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -163,15 +167,27 @@ std::string NewFilePath(std::string_view folderSlash, std::string_view name) {
   return JoinPath(folderSlash, name) + std::string(kNewFileSuffix);
 }
 
+std::string CannotWriteMessage(std::string_view path, char separator) {
+  const std::string_view name = path.substr(path.find_last_of(separator) + 1);
+  return "Can not write " + std::string(name) + ": " + std::string(path);
+}
+
 bool ReplaceFilesTogether(Platform& platform, std::string_view folderSlash,
-                          std::span<const PendingFile> files) {
-  if (!TargetsCanBeReplaced(platform, folderSlash, files) || !WriteJournal(platform, folderSlash, files)) {
+                          std::span<const PendingFile> files, std::string* failedPath) {
+  std::optional<std::string> failed = TargetThatCannotBeReplaced(platform, folderSlash, files);
+  if (!failed && !WriteJournal(platform, folderSlash, files)) failed = JournalPath(folderSlash);
+  if (failed) {
     for (const PendingFile& file : files) platform.RemoveFile(NewFilePath(folderSlash, file.name));
+    if (failedPath) *failedPath = *failed;
     return false;
   }
   std::vector<std::string> names;
   for (const PendingFile& file : files) names.push_back(file.name);
-  if (!FinishRenames(platform, folderSlash, names, false)) return false;
+  failed = FinishRenames(platform, folderSlash, names, false);
+  if (failed) {
+    if (failedPath) *failedPath = *failed;
+    return false;
+  }
   RetireJournal(platform, folderSlash);
   return true;
 }
@@ -180,7 +196,7 @@ bool RecoverReplacement(Platform& platform, std::string_view folderSlash) {
   const std::string journal = JournalPath(folderSlash);
   if (platform.FileSize(journal)) {
     std::optional<std::vector<std::string>> names = ReadJournal(platform, journal);
-    if (!names || !FinishRenames(platform, folderSlash, *names, true)) return false;
+    if (!names || FinishRenames(platform, folderSlash, *names, true)) return false;
     RetireJournal(platform, folderSlash);
   }
   RemoveLeftOvers(platform, folderSlash);

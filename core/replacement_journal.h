@@ -45,9 +45,14 @@ std::string NewFilePath(std::string_view folderSlash, std::string_view name);
 // files must be complete and flushed. False when a target that is there
 // cannot be opened for writing (a read-only file) or the journal cannot be
 // written (nothing replaced, the ".new" files removed), or when a rename
-// fails (the journal stays, so the next start finishes the step).
+// fails (the journal stays, so the next start finishes the step). On failure
+// `failedPath`, when given, receives the path of the file that stopped it:
+// the target that could not be written or replaced, or the journal.
 bool ReplaceFilesTogether(Platform& platform, std::string_view folderSlash,
-                          std::span<const PendingFile> files);
+                          std::span<const PendingFile> files, std::string* failedPath = nullptr);
+
+// "Can not write <name>: <path>" for the file that stopped a replacement.
+std::string CannotWriteMessage(std::string_view path, char separator);
 
 // Brings `folder` back to a whole state after an interrupted replacement:
 // finishes a journal's renames, then removes the ".new" files that are left

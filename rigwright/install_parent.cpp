@@ -113,10 +113,13 @@ void InstallParentParser::ReadParentIndexLine() {
   state_.lastParentIndex = parentIndex_;
 }
 
-// A parent index outside the table is reported at once; the file is still
-// read to its end, so a check run lists everything else it finds.
+// A parent index that the saved database cannot hold is reported at once;
+// the file is still read to its end, so a check run lists everything else it
+// finds. The table has room for two parents more than the file keeps: taking
+// one of those would install its models for a parent that is never saved.
 void InstallParentParser::StartDraft() {
   indexInTable_ = parentIndex_ >= 0 &&
+                  static_cast<uint32_t>(parentIndex_) < state_.db.Limits().parentLimit &&
                   static_cast<size_t>(parentIndex_) < state_.db.ParentTable.size();
   if (indexInTable_) {
     draft_.fixed = state_.db.ParentTable[static_cast<size_t>(parentIndex_)];
@@ -298,10 +301,10 @@ void EnsureErrorList(ModelJobState& state) {
 
 }  // namespace
 
+// The line is cut at its first '.'; a line without one keeps all it holds,
+// its line break too, and gets ".lod" behind that.
 std::string ModelFileNameFromLine(std::string_view nameLine) {
-  const size_t dot = nameLine.find('.');
-  if (dot == std::string_view::npos) return std::string(nameLine);
-  return std::string(nameLine.substr(0, dot)) + ".lod";
+  return std::string(nameLine.substr(0, nameLine.find('.'))) + ".lod";
 }
 
 int32_t ReadInstallParent(ModelJobState& state, std::string_view fileBytes) {

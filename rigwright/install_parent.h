@@ -50,7 +50,7 @@ int32_t ReadInstallParent(ModelJobState& state, std::string_view fileBytes);
 
 // The name under which a model file named on a LOD entry's name line is
 // installed: everything from the line's first '.' replaced by ".lod"; a line
-// without '.' is taken whole.
+// without '.' is taken whole, its line break included, with ".lod" behind it.
 std::string ModelFileNameFromLine(std::string_view nameLine);
 
 }  // namespace zarno

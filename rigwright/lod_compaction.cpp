@@ -172,8 +172,9 @@ bool PackAndReplace(Platform& platform, const InstallPaths& paths, HeaderDatabas
   }
   const std::array<PendingFile, 2> files = {PendingFile{std::string(kLodFileName)},
                                             PendingFile{std::string(kHeaderFileName)}};
-  if (!ReplaceFilesTogether(platform, paths.objectDirSlash, files)) {
-    message = Format("Can not write ZarnoObj.lod: %s", paths.lodPath.c_str());
+  std::string failedPath;
+  if (!ReplaceFilesTogether(platform, paths.objectDirSlash, files, &failedPath)) {
+    message = CannotWriteMessage(failedPath, platform.PathSeparator());
     return false;
   }
   std::copy(packed->begin(), packed->end(), db.LodTable.begin());

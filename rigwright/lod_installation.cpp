@@ -6,7 +6,6 @@
 #include <string>
 
 #include "core/block_copy.h"
-#include "core/file_utils.h"
 #include "core/format.h"
 
 namespace zarno {
@@ -15,7 +14,7 @@ namespace {
 // The largest end offset a LOD record can describe.
 constexpr uint64_t kLargestLodEnd = std::numeric_limits<uint32_t>::max();
 
-enum class EntryOutcome { kInstalled, kFailed, kLodWriteFailed, kModelReadFailed };
+enum class EntryOutcome { kInstalled, kFailed, kLodWriteFailed };
 enum class CopyOutcome { kCopied, kModelReadFailed, kLodWriteFailed };
 
 // A problem with one model file: a line of ErrorList.txt in a check run, a
@@ -28,10 +27,11 @@ void ReportModelFileProblem(ModelJobState& state, const std::string& text) {
   }
 }
 
-// A model file that is there but could not be read: the job ends.
-void ShowModelReadFailure(ModelJobState& state, const std::string& path) {
-  state.platform.ShowMessageBox(Format("Can not read model file: %s", path.c_str()), "File Read Error",
-                                BoxIcon::kHand);
+// A model file that cannot be opened, sized or read whole counts as one
+// failure of its parent.
+EntryOutcome ReportUnreadableModel(ModelJobState& state, const std::string& path) {
+  ReportModelFileProblem(state, Format("Could not open model file: %s.", path.c_str()));
+  return EntryOutcome::kFailed;
 }
 
 bool HasLodRecordToGive(const HeaderDatabase& db) {
@@ -80,31 +80,20 @@ bool CanInstall(ModelJobState& state, const std::string& path, uint64_t size) {
   return true;
 }
 
+// A blob that could not be copied whole gets no record; its bytes stay
+// behind the last recorded blob, where the next append writes over them.
 EntryOutcome InstallEntry(ModelJobState& state, const std::string& name, int32_t& lodRef) {
   const std::string path = state.paths.modelDir + name;
   const std::unique_ptr<File> model = state.platform.OpenFile(path, OpenMode::kRead);
-  if (!model && !state.settings.checkRun && FileHasContent(state.platform, path)) {
-    ShowModelReadFailure(state, path);
-    return EntryOutcome::kModelReadFailed;
-  }
-  if (!model) {
-    ReportModelFileProblem(state, Format("Could not open model file: %s.", path.c_str()));
-    return EntryOutcome::kFailed;
-  }
+  if (!model) return ReportUnreadableModel(state, path);
   if (state.settings.checkRun) return EntryOutcome::kInstalled;
   const std::optional<uint64_t> size = state.platform.FileSize(path);
-  if (!size) {
-    ShowModelReadFailure(state, path);
-    return EntryOutcome::kModelReadFailed;
-  }
+  if (!size) return ReportUnreadableModel(state, path);
   if (!CanInstall(state, path, *size)) return EntryOutcome::kFailed;
   if (!state.lodFile) return EntryOutcome::kLodWriteFailed;
   const CopyOutcome copy = CopyModelBlob(state, *model, *size);
   if (copy == CopyOutcome::kLodWriteFailed) return EntryOutcome::kLodWriteFailed;
-  if (copy == CopyOutcome::kModelReadFailed) {
-    ShowModelReadFailure(state, path);
-    return EntryOutcome::kModelReadFailed;
-  }
+  if (copy == CopyOutcome::kModelReadFailed) return ReportUnreadableModel(state, path);
   const uint32_t index = TakeLodRecord(state.db);
   LodRecord& record = state.db.LodTable[index];
   record.fileOffset = static_cast<uint32_t>(state.lodAppendOffset);
@@ -138,10 +127,6 @@ LodInstallResult InstallParentLods(ModelJobState& state, uint32_t parentIndex) {
     ++result.failures;
     if (outcome == EntryOutcome::kLodWriteFailed) {
       result.lodWriteFailed = true;
-      return result;
-    }
-    if (outcome == EntryOutcome::kModelReadFailed) {
-      result.modelReadFailed = true;
       return result;
     }
   }

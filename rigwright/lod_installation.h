@@ -23,11 +23,6 @@ struct LodInstallResult {
   // recorded and nothing more is installed; the caller must end the job
   // without saving the header database.
   bool lodWriteFailed = false;
-  // A model file that is there could not be read whole (or its size could
-  // not be had); a box has named it. Nothing of it is recorded and nothing
-  // more is installed; the caller must end the job without saving, as a run
-  // that went on would save a database without the model it was asked for.
-  bool modelReadFailed = false;
 };
 
 // Where the first blob of a run goes: kLodBlobGap bytes after the end of the

@@ -18,7 +18,7 @@
 namespace zarno {
 namespace {
 
-enum class LoopOutcome { kCompleted, kAborted, kLodWriteFailed, kReadFailed };
+enum class LoopOutcome { kCompleted, kAborted, kLodWriteFailed };
 
 // A failure that ends the job: a box naming the file.
 void ShowFileFailure(ModelJobState& state, const std::string& text) {
@@ -40,31 +40,29 @@ bool RecoverObjectFolder(ModelJobState& state) {
 bool LoadHeaderForJob(ModelJobState& state) {
   Platform& platform = state.platform;
   const InstallPaths& paths = state.paths;
-  HeaderLoadResult load = LoadHeaderDatabase(platform, paths.hdrPath, state.db, state.settings.checkRun);
+  const HeaderLoadResult load = LoadHeaderDatabase(platform, paths.hdrPath, state.db, state.settings.checkRun);
+  const std::optional<std::string> failure = DescribeLoadFailure(load, paths.hdrPath);
+  if (!failure) return true;
   if (load.outcome == HeaderLoadOutcome::kCannotOpen) {
-    ShowFileFailure(state, Format("Can not open ZarnoObj.hdr: %s", paths.hdrPath.c_str()));
-    return false;
+    ShowFileFailure(state, *failure);
+  } else {
+    platform.ShowMessageBox(*failure, "File Read Error", BoxIcon::kHand);
   }
-  if (load.outcome == HeaderLoadOutcome::kCannotRead || !load.safeToWrite) {
-    std::string reason(load.outcome == HeaderLoadOutcome::kCannotRead
-                           ? std::string_view("the file could not be read")
-                           : DescribeReadStatus(load.status));
-    platform.ShowMessageBox(
-        Format("Can not read ZarnoObj.hdr: %s (%s)", paths.hdrPath.c_str(), reason.c_str()),
-        "File Read Error", BoxIcon::kHand);
-    return false;
-  }
-  return true;
+  return false;
 }
 
 std::vector<std::string> FindInstallParentFiles(ModelJobState& state) {
   return state.platform.FindFiles(state.paths.modelDir + std::string(kInstallParentMask));
 }
 
-// Opens ZarnoObj.lod for update (a check run does too, and writes nothing)
-// and sets the append position behind the last recorded blob.
+// Opens ZarnoObj.lod for update and sets the append position behind the
+// last recorded blob. A check run opens it too but writes nothing, so where
+// update is refused (a read-only object folder) it reads it instead.
 bool OpenLodFile(ModelJobState& state) {
   state.lodFile = state.platform.OpenFile(state.paths.lodPath, OpenMode::kUpdate);
+  if (!state.lodFile && state.settings.checkRun) {
+    state.lodFile = state.platform.OpenFile(state.paths.lodPath, OpenMode::kRead);
+  }
   if (!state.lodFile) {
     ShowFileFailure(state, Format("Can not open ZarnoObj.lod: %s", state.paths.lodPath.c_str()));
     return false;
@@ -113,19 +111,14 @@ bool TallyFailedParent(ModelJobState& state, const std::string& path) {
   return false;
 }
 
-// Parses one install-parent file and installs its models.
+// Parses one install-parent file and installs its models. The file is read
+// whole first: one that cannot be (missing, a folder, unreadable, a read that
+// fails part-way) is reported and skipped, and nothing of it is taken.
 LoopOutcome ProcessIhrFile(ModelJobState& state, const std::string& name) {
   state.currentIhrName = name;
   const std::string path = state.paths.modelDir + name;
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(state.platform, path, bytes)) {
-    // A file that is there but cannot be read ends an install run: going on
-    // would save a database without the parent it describes.
-    if (!state.settings.checkRun && FileHasContent(state.platform, path)) {
-      state.platform.ShowMessageBox(Format("Can not read ihr file: %s", path.c_str()), "File Read Error",
-                                    BoxIcon::kHand);
-      return LoopOutcome::kReadFailed;
-    }
     ReportUnopenedIhrFile(state, path);
     return LoopOutcome::kCompleted;
   }
@@ -137,7 +130,6 @@ LoopOutcome ProcessIhrFile(ModelJobState& state, const std::string& name) {
     ShowFileFailure(state, Format("Can not write ZarnoObj.lod: %s", state.paths.lodPath.c_str()));
     return LoopOutcome::kLodWriteFailed;
   }
-  if (installed.modelReadFailed) return LoopOutcome::kReadFailed;
   if (installed.failures == 0 || TallyFailedParent(state, path)) return LoopOutcome::kCompleted;
   return LoopOutcome::kAborted;
 }
