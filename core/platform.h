@@ -70,6 +70,13 @@ class Platform {
                               bool ownedByMainWindow = false) = 0;
   // The default beep (MessageBeep with all bits set).
   virtual void Beep() = 0;
+  // A failure that the job signals by one beep alone. Where a beep may go
+  // unheard (the POSIX build outside a terminal), `text`, naming the file
+  // and what failed, is also written out, so a script can tell a failed run.
+  virtual void SignalFailure(std::string_view text) {
+    (void)text;
+    Beep();
+  }
   // The job's last act on every path: ask the main window to close.
   virtual void RequestClose() = 0;
 

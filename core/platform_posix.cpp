@@ -370,6 +370,11 @@ void PosixPlatform::Beep() {
   if (stderrIsTerminal_) WriteToStderr("\a");
 }
 
+void PosixPlatform::SignalFailure(std::string_view text) {
+  WriteToStderr(programName_ + ": " + std::string(text) + "\n");
+  Beep();
+}
+
 void PosixPlatform::RequestClose() { ++closeRequests_; }
 
 void PosixPlatform::ProgressOpen(int32_t stage) {

@@ -26,6 +26,8 @@ class PosixPlatform : public Platform {
   void ShowMessageBox(std::string_view text, std::string_view caption, BoxIcon icon,
                       bool ownedByMainWindow = false) override;
   void Beep() override;
+  // Writes "<program>: <text>" on standard error, then beeps.
+  void SignalFailure(std::string_view text) override;
   // Only counts the request; the caller's loop ends the program.
   void RequestClose() override;
   int32_t CloseRequests() const { return closeRequests_; }

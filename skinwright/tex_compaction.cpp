@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/block_copy.h"
+#include "core/format.h"
 #include "core/progress.h"
 #include "core/replacement_journal.h"
 #include "skinwright/texture_store.h"
@@ -43,12 +44,13 @@ std::optional<PackedLayout> PlanPackedStore(const HeaderDatabase& db) {
   return layout;
 }
 
-bool RecordsLieInStore(const HeaderDatabase& db, const PackedLayout& layout, uint64_t storeSize) {
+// The first record in use whose data runs past the end of the store.
+std::optional<uint32_t> RecordPastEnd(const HeaderDatabase& db, const PackedLayout& layout, uint64_t storeSize) {
   for (uint32_t i : layout.inUse) {
     const TextureRecord& record = db.TextureTable[i];
-    if (uint64_t{record.fileOffset} + record.dataSize > storeSize) return false;
+    if (uint64_t{record.fileOffset} + record.dataSize > storeSize) return i;
   }
-  return true;
+  return std::nullopt;
 }
 
 bool FlushAndClose(File& file) {
@@ -58,16 +60,25 @@ bool FlushAndClose(File& file) {
 }
 
 // Copies the data of every record in use, in record order, from the old
-// store to `newPath`; the bar follows the record index.
+// store to `newPath`; the bar follows the record index. On failure `failure`
+// names the file.
 bool WritePackedStore(Platform& platform, const InstallPaths& paths, const HeaderDatabase& db,
-                      const PackedLayout& layout, const std::string& newPath) {
+                      const PackedLayout& layout, const std::string& newPath, std::string& failure) {
+  const std::string storePath = TexStorePath(paths);
   std::unique_ptr<File> old;
   if (!layout.inUse.empty()) {
-    old = platform.OpenFile(TexStorePath(paths), OpenMode::kRead);
-    if (!old) return false;
-    const std::optional<uint64_t> size = old->Size();
-    if (!size || !RecordsLieInStore(db, layout, *size)) return false;
+    old = platform.OpenFile(storePath, OpenMode::kRead);
+    const std::optional<uint64_t> size = old ? old->Size() : std::nullopt;
+    if (!size) {
+      failure = "Can not open ZarnoObj.tex: " + storePath;
+      return false;
+    }
+    if (const std::optional<uint32_t> k = RecordPastEnd(db, layout, *size)) {
+      failure = Format("ZarnoObj.tex is damaged: record %u runs past the end of %s", *k, storePath.c_str());
+      return false;
+    }
   }
+  failure = "Can not write ZarnoObj.tex: " + storePath;
   std::unique_ptr<File> packed = platform.OpenFile(newPath, OpenMode::kCreate);
   if (!packed) return false;
   std::vector<uint8_t> buffer;
@@ -107,7 +118,7 @@ void Restore(HeaderDatabase& db, const TextureTablesBefore& before) {
 // Writes ZarnoObj.hdr with the new layout beside the old one, then replaces
 // the store and the header database together.
 bool ReplaceWithPackedFiles(Platform& platform, const InstallPaths& paths, HeaderDatabase& db,
-                            const PackedLayout& layout) {
+                            const PackedLayout& layout, std::string& failure) {
   const size_t count = TextureCountInTable(db);
   const TextureTablesBefore before{
       std::vector<TextureRecord>(db.TextureTable.begin(), db.TextureTable.begin() + count),
@@ -115,38 +126,47 @@ bool ReplaceWithPackedFiles(Platform& platform, const InstallPaths& paths, Heade
   ApplyLayout(db, layout);
   const std::string headerNew = NewFilePath(paths.objectDirSlash, kHeaderFileName);
   if (!WriteNewFile(platform, headerNew, WriteHeaderDatabase(db))) {
+    failure = "Can not write ZarnoObj.hdr: " + paths.hdrPath;
     Restore(db, before);
     platform.RemoveFile(headerNew);
     platform.RemoveFile(NewFilePath(paths.objectDirSlash, kTexFileName));
     return false;
   }
   const PendingFile files[] = {{std::string(kTexFileName)}, {std::string(kHeaderFileName)}};
-  if (!ReplaceFilesTogether(platform, paths.objectDirSlash, files)) {
+  std::string failedPath;
+  if (!ReplaceFilesTogether(platform, paths.objectDirSlash, files, &failedPath)) {
+    failure = CannotWriteMessage(failedPath, platform.PathSeparator());
     Restore(db, before);
     return false;
   }
   return true;
 }
 
-bool CompactUnderProgress(Platform& platform, const InstallPaths& paths, HeaderDatabase& db) {
+bool CompactUnderProgress(Platform& platform, const InstallPaths& paths, HeaderDatabase& db,
+                          std::string& failure) {
   const std::optional<PackedLayout> layout = PlanPackedStore(db);
-  if (!layout) return false;
+  if (!layout) {
+    failure = "Can not compact ZarnoObj.tex: its packed data would pass 4 GiB: " + TexStorePath(paths);
+    return false;
+  }
   const std::string storeNew = NewFilePath(paths.objectDirSlash, kTexFileName);
-  if (!WritePackedStore(platform, paths, db, *layout, storeNew)) {
+  if (!WritePackedStore(platform, paths, db, *layout, storeNew, failure)) {
     platform.RemoveFile(storeNew);
     return false;
   }
-  return ReplaceWithPackedFiles(platform, paths, db, *layout);
+  return ReplaceWithPackedFiles(platform, paths, db, *layout, failure);
 }
 
 }  // namespace
 
-bool CompactTexFile(Platform& platform, const InstallPaths& paths, HeaderDatabase& db) {
+bool CompactTexFile(Platform& platform, const InstallPaths& paths, HeaderDatabase& db, std::string* failure) {
   platform.ProgressOpen(kProgressStageTex);
   platform.ProgressSetPosition(0);
   platform.ProgressSetRange(db.textureCount);
-  const bool compacted = CompactUnderProgress(platform, paths, db);
+  std::string why;
+  const bool compacted = CompactUnderProgress(platform, paths, db, why);
   platform.ProgressClose();
+  if (!compacted && failure) *failure = why;
   return compacted;
 }
 

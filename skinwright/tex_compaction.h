@@ -3,6 +3,8 @@
 // 0, and the header database records the new offsets.
 #pragma once
 
+#include <string>
+
 #include "core/header_database.h"
 #include "core/install_paths.h"
 #include "core/platform.h"
@@ -16,7 +18,9 @@ namespace zarno {
 // it; unused records keep their offsets; maxTextureSize is raised to the
 // largest record in use. Returns false, with the files and `db` as they were,
 // when the store cannot be read, a record's data runs past its end, the packed
-// store would not fit 32-bit offsets, or a file cannot be written or replaced.
-bool CompactTexFile(Platform& platform, const InstallPaths& paths, HeaderDatabase& db);
+// store would not fit 32-bit offsets, or a file cannot be written or replaced;
+// `failure`, when given, then receives words that name the file.
+bool CompactTexFile(Platform& platform, const InstallPaths& paths, HeaderDatabase& db,
+                    std::string* failure = nullptr);
 
 }  // namespace zarno

@@ -1,5 +1,6 @@
 #include "skinwright/texture_job.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,25 +18,22 @@ namespace {
 constexpr std::string_view kNoTexturesText = "No Texture files (.bmp/.dds) found.";
 constexpr std::string_view kNoTexturesCaption = "Error";
 
+using Failure = std::optional<std::string>;
+
+std::string TexErrorListPath(const TextureJobState& state) {
+  return Format("%s%cTexErrorList.txt", state.paths.texDir.c_str(), state.platform.PathSeparator());
+}
+
 // Creates TexErrorList.txt in the texture folder (replacing an old one) and
 // writes its first line. texDir already ends in separators; the path keeps
 // the form the host's code gives it.
 bool OpenTexErrorList(TextureJobState& state) {
-  const std::string& texDir = state.paths.texDir;
-  const std::string path = Format("%s%cTexErrorList.txt", texDir.c_str(), state.platform.PathSeparator());
-  state.texErrorFile.emplace(state.platform, path);
+  state.texErrorFile.emplace(state.platform, TexErrorListPath(state));
   if (!state.texErrorFile->IsOpen()) {
     state.texErrorFile.reset();
     return false;
   }
-  return state.texErrorFile->Write(Format("Models folder %s\n\n", texDir.c_str()));
-}
-
-// Tables that could not be read whole are neither used nor written back.
-bool LoadHeaderForJob(TextureJobState& state) {
-  const HeaderLoadResult load =
-      LoadHeaderDatabase(state.platform, state.paths.hdrPath, state.db, state.settings.checkRun);
-  return load.outcome == HeaderLoadOutcome::kRead && load.safeToWrite;
+  return state.texErrorFile->Write(Format("Models folder %s\n\n", state.paths.texDir.c_str()));
 }
 
 void ShowNoTexturesBox(Platform& platform) {
@@ -47,19 +45,16 @@ std::vector<std::string> FindImages(TextureJobState& state) {
   return state.platform.FindFiles(state.paths.texDir + mask);
 }
 
-// Hands every image to the texture store. False when a file could not be
-// read or written: the loop stops there.
-bool InstallImages(TextureJobState& state, const std::vector<std::string>& names) {
+// Hands every image to the texture store; an image that cannot be read is
+// skipped there. Only a file of the object folder that cannot be written
+// stops the loop.
+Failure InstallImages(TextureJobState& state, const std::vector<std::string>& names) {
   for (const std::string& name : names) {
     const std::string path = state.paths.texDir + name;
-    if (state.settings.ddsRun) {
-      InstallDdsTexture(state, path);
-    } else {
-      InstallTexture(state, path);
-    }
-    if (state.ioFailed) return false;
+    ImageResult result = state.settings.ddsRun ? InstallDdsTexture(state, path) : InstallTexture(state, path);
+    if (result.failure) return result.failure;
   }
-  return true;
+  return std::nullopt;
 }
 
 // Throws away the DDS copies of a run that saves nothing.
@@ -73,35 +68,47 @@ void DiscardStagedCopies(TextureJobState& state) {
 // A DDS run puts its copies and (outside check runs) the header database in
 // place of the old files as one step, so a failure leaves all of them as
 // they were.
-bool ReplaceDdsCopies(TextureJobState& state) {
+Failure ReplaceDdsCopies(TextureJobState& state) {
   Platform& platform = state.platform;
   const std::string& folderSlash = state.paths.objectDirSlash;
   std::vector<PendingFile> files;
   for (const std::string& name : state.stagedDdsCopies) files.push_back({name});
   if (!state.settings.checkRun) {
     if (!WriteFileDurably(platform, NewFilePath(folderSlash, kHeaderFileName), WriteHeaderDatabase(state.db))) {
-      return false;
+      return Format("Can not write ZarnoObj.hdr: %s", state.paths.hdrPath.c_str());
     }
     files.push_back({std::string(kHeaderFileName)});
   }
   state.stagedDdsCopies.clear();  // from here on the journal looks after them
-  return files.empty() || ReplaceFilesTogether(platform, folderSlash, files);
+  std::string failedPath;
+  if (files.empty() || ReplaceFilesTogether(platform, folderSlash, files, &failedPath)) return std::nullopt;
+  return CannotWriteMessage(failedPath, platform.PathSeparator());
+}
+
+// A normal run saves the header database, then compacts the store, which
+// replaces the packed store and the header database together. A compaction
+// that refuses or fails leaves the saved header database naming the data the
+// run appended to the store.
+Failure SaveAndCompact(TextureJobState& state) {
+  if (!SaveHeaderDatabase(state.platform, state.paths.hdrPath, state.db)) {
+    return Format("Can not write ZarnoObj.hdr: %s", state.paths.hdrPath.c_str());
+  }
+  std::string failure;
+  if (CompactTexFile(state.platform, state.paths, state.db, &failure)) return std::nullopt;
+  return failure;
 }
 
 // After the images: a check run closes its report; a DDS run replaces its
-// copies and the header database; a normal run compacts the store, which
-// saves the header database with it. (Saving the header database on its own
-// first would leave it naming the uncompacted store when the compaction
-// fails.)
-bool FinishRun(TextureJobState& state) {
+// copies and the header database; a normal run saves and compacts.
+Failure FinishRun(TextureJobState& state) {
   if (state.settings.checkRun) {
     const bool closed = state.texErrorFile && state.texErrorFile->Close();
     state.texErrorFile.reset();
-    if (!closed) return false;
+    if (!closed) return "Can not write TexErrorList.txt: " + TexErrorListPath(state);
   }
   if (state.settings.ddsRun) return ReplaceDdsCopies(state);
-  if (state.settings.checkRun) return true;
-  return CompactTexFile(state.platform, state.paths, state.db);
+  if (state.settings.checkRun) return std::nullopt;
+  return SaveAndCompact(state);
 }
 
 // Recovery of an interrupted replacement, the report of a check run and the
@@ -110,7 +117,8 @@ bool FinishRun(TextureJobState& state) {
 bool StartJob(TextureJobState& state) {
   Platform& platform = state.platform;
   if (!RecoverReplacement(platform, state.paths.objectDirSlash)) {
-    platform.Beep();
+    platform.SignalFailure(
+        Format("Can not finish the interrupted update of the object folder: %s", state.paths.objectDir.c_str()));
     return false;
   }
   if (state.settings.checkRun && !OpenTexErrorList(state)) {
@@ -119,12 +127,14 @@ bool StartJob(TextureJobState& state) {
     if (FindImages(state).empty()) {
       ShowNoTexturesBox(platform);
     } else {
-      platform.Beep();
+      platform.SignalFailure("Can not open TexErrorList.txt: " + TexErrorListPath(state));
     }
     return false;
   }
-  if (!LoadHeaderForJob(state)) {
-    platform.Beep();
+  const HeaderLoadResult load =
+      LoadHeaderDatabase(platform, state.paths.hdrPath, state.db, state.settings.checkRun);
+  if (const Failure failure = DescribeLoadFailure(load, state.paths.hdrPath)) {
+    platform.SignalFailure(*failure);
     return false;
   }
   return true;
@@ -139,12 +149,12 @@ bool RunJobSteps(TextureJobState& state) {
     if (state.settings.checkRun) ShowNoTexturesBox(state.platform);
     return false;
   }
-  if (!InstallImages(state, names) || !FinishRun(state)) {
-    DiscardStagedCopies(state);
-    state.platform.Beep();
-    return false;
-  }
-  return true;
+  Failure failure = InstallImages(state, names);
+  if (!failure) failure = FinishRun(state);
+  if (!failure) return true;
+  DiscardStagedCopies(state);
+  state.platform.SignalFailure(*failure);
+  return false;
 }
 
 }  // namespace

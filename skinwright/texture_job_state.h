@@ -33,9 +33,6 @@ struct TextureJobState {
   // The identifier of the image checked just before, in a check run; nothing
   // before the first image and after an image without an identifier.
   std::optional<int32_t> lastTexId;
-  // A file that is there could not be read, or the store or a DDS copy could
-  // not be written: the job ends without saving anything.
-  bool ioFailed = false;
   // The DDS copies waiting under their ".new" names, as names within the
   // object folder ("ZarnoObj/57.dds"). They replace the old copies, together
   // with ZarnoObj.hdr, at the end of the run.

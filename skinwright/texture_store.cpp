@@ -6,7 +6,6 @@
 #include <span>
 #include <vector>
 
-#include "core/file_utils.h"
 #include "core/format.h"
 #include "core/replacement_journal.h"
 #include "skinwright/lzss.h"
@@ -32,10 +31,12 @@ struct ImageInHand {
 
 // A check run's identifier checks, in order: an identifier at all, the
 // duplicate of the image just before, the range of the table.
+// A dups-only run reports duplicates and nothing else.
 bool CheckIdentifier(TextureJobState& state, ImageInHand& image) {
+  const bool reportAll = !state.settings.dupsOnly;
   std::optional<int32_t> id = TextureIdOfName(image.name);
   if (!id) {
-    state.ReportLine(Format("Tex file %s has no ID number.\n", image.name.c_str()));
+    if (reportAll) state.ReportLine(Format("Tex file %s has no ID number.\n", image.name.c_str()));
     state.lastTexId.reset();
     return false;
   }
@@ -46,7 +47,7 @@ bool CheckIdentifier(TextureJobState& state, ImageInHand& image) {
   }
   state.lastTexId = image.id;
   if (!IsTextureIdInRange(state.db, image.id)) {
-    state.ReportLine(Format("Tex ID %d is out of range.\n", image.id));
+    if (reportAll) state.ReportLine(Format("Tex ID %d is out of range.\n", image.id));
     return false;
   }
   return true;
@@ -62,13 +63,10 @@ bool TakeIdentifier(const TextureJobState& state, ImageInHand& image) {
 // ---- the image file ---------------------------------------------------------
 
 // Reads the image once and checks that it is a texture that can be stored:
-// 256 colours, a power-of-two width, and nothing wrong with its layout.
+// 256 colours, a power-of-two width, and nothing wrong with its layout. An
+// image that cannot be read whole has no colours.
 bool CheckImage(TextureJobState& state, const std::string& path, ImageInHand& image) {
   image.view = state.platform.ViewFile(path);
-  if (!image.view && !state.settings.checkRun && FileHasContent(state.platform, path)) {
-    state.ioFailed = true;  // an image that is there but cannot be read
-    return false;
-  }
   if (image.view) {
     image.bytes = image.view->Bytes();
     image.format = ReadBitmapFormat(image.bytes);
@@ -145,14 +143,13 @@ bool AppendToTexStore(Platform& platform, const InstallPaths& paths, uint64_t of
 
 // Compresses the top width rows and records them under the image's
 // identifier. Nothing is recorded unless every byte reached the store.
-bool StoreTexture(TextureJobState& state, const ImageInHand& image, std::span<const uint8_t> pixels) {
+ImageResult StoreTexture(TextureJobState& state, const ImageInHand& image, std::span<const uint8_t> pixels) {
   std::vector<uint8_t> stream(LzssWorstCaseSize(pixels.size()));
   stream.resize(state.encoder->Compress(pixels, stream));
   const uint64_t offset = TexAppendOffset(state.db);
-  if (offset + stream.size() > std::numeric_limits<uint32_t>::max()) return false;
+  if (offset + stream.size() > std::numeric_limits<uint32_t>::max()) return {};
   if (!AppendToTexStore(state.platform, state.paths, offset, stream)) {
-    state.ioFailed = true;
-    return false;
+    return {false, Format("Can not write ZarnoObj.tex: %s", TexStorePath(state.paths).c_str())};
   }
 
   HeaderDatabase& db = state.db;
@@ -162,7 +159,21 @@ bool StoreTexture(TextureJobState& state, const ImageInHand& image, std::span<co
   db.TextureTable[id] = StoredTextureRecord(db, static_cast<uint32_t>(offset), size,
                                             static_cast<uint32_t>(image.format.width), image.palette);
   if (size > db.maxTextureSize) db.maxTextureSize = size;
-  return true;
+  return {true, std::nullopt};
+}
+
+// Copies a DDS image to its ".new" name in the ZarnoObj folder. A copy that
+// fails with an image that cannot even be opened is a skipped image; any
+// other failed copy could not be written.
+ImageResult StageDdsCopy(TextureJobState& state, const std::string& path, const std::string& copyName) {
+  const std::string destination = NewFilePath(state.paths.objectDirSlash, copyName);
+  if (state.platform.CopyFile(path, destination)) {
+    std::vector<std::string>& staged = state.stagedDdsCopies;
+    if (std::find(staged.begin(), staged.end(), copyName) == staged.end()) staged.push_back(copyName);
+    return {true, std::nullopt};
+  }
+  if (!state.platform.OpenFile(path, OpenMode::kRead)) return {};
+  return {false, Format("Can not copy %s to %s", path.c_str(), destination.c_str())};
 }
 
 }  // namespace
@@ -191,16 +202,18 @@ uint32_t TextureColorWord(const HeaderDatabase& db, uint32_t paletteIndex) {
   return PaletteColorWord(db.PaletteTable[paletteIndex]);
 }
 
+// Behind the furthest end of any record in use. In a store as installation
+// and compaction leave it that is the end of the record that starts
+// furthest; with records that overlap or nest, it is the one place where the
+// new data cannot land on data that a record still names.
 uint64_t TexAppendOffset(const HeaderDatabase& db) {
   const size_t count = std::min<size_t>(db.textureCount, db.TextureTable.size());
-  const TextureRecord* furthest = nullptr;
+  uint64_t end = 0;
   for (size_t i = 0; i < count; ++i) {
     const TextureRecord& record = db.TextureTable[i];
-    if (record.dataSize == 0) continue;
-    if (!furthest || record.fileOffset > furthest->fileOffset) furthest = &record;
+    if (record.dataSize != 0) end = std::max<uint64_t>(end, uint64_t{record.fileOffset} + record.dataSize);
   }
-  if (!furthest) return 0;
-  return uint64_t{furthest->fileOffset} + furthest->dataSize;
+  return end;
 }
 
 void GrowTextureTable(HeaderDatabase& db, uint32_t texId) {
@@ -239,50 +252,43 @@ std::string TexStorePath(const InstallPaths& paths) {
 
 // ---- operations ---------------------------------------------------------------
 
-bool InstallTexture(TextureJobState& state, const std::string& path) {
+ImageResult InstallTexture(TextureJobState& state, const std::string& path) {
   ImageInHand image;
   image.name = std::string(FileNameOfPath(path, state.platform.PathSeparator()));
   if (state.settings.checkRun) {
-    if (!CheckIdentifier(state, image)) return false;
-    if (state.settings.dupsOnly) return true;
+    if (!CheckIdentifier(state, image)) return {};
+    if (state.settings.dupsOnly) return {true, std::nullopt};
   } else if (!TakeIdentifier(state, image)) {
-    return false;
+    return {};
   }
-  if (!CheckImage(state, path, image)) return false;
-  if (!FindPaletteForImage(state, image)) return false;
+  if (!CheckImage(state, path, image) || !FindPaletteForImage(state, image)) return {};
   const uint32_t width = static_cast<uint32_t>(image.format.width);
   std::optional<std::vector<uint8_t>> pixels = ReadTopRows(image.bytes, width);
   if (!pixels || pixels->size() != size_t{width} * width) {
     state.ReportLine(Format("Tex ID %d file %s load error.\n", image.id, image.name.c_str()));
-    return false;
+    return {};
   }
   if (state.settings.checkRun) {
     state.ReportLine(Format("Tex ID %d file %s good, so far.\n", image.id, image.name.c_str()));
-    return false;
+    return {};
   }
   return StoreTexture(state, image, *pixels);
 }
 
-bool InstallDdsTexture(TextureJobState& state, const std::string& path) {
+// The copy waits under its ".new" name until the job replaces all copies and
+// the header database together; the record changes only for a copy made.
+ImageResult InstallDdsTexture(TextureJobState& state, const std::string& path) {
   const char separator = state.platform.PathSeparator();
   std::optional<int32_t> id = TextureIdOfName(FileNameOfPath(path, separator));
-  if (!id || !IsTextureIdInRange(state.db, *id)) return false;
+  if (!id || !IsTextureIdInRange(state.db, *id)) return {};
+  const std::string copyName = std::string(kDdsFolderName) + separator + Format("%d.dds", *id);
+  ImageResult result = StageDdsCopy(state, path, copyName);
+  if (!result.stored) return result;
   HeaderDatabase& db = state.db;
   const uint32_t texId = static_cast<uint32_t>(*id);
   GrowTextureTable(db, texId);
   if (db.TextureTable[texId].dataSize == 0) db.TextureTable[texId] = DdsPlaceholderRecord(db);
-  // The copy waits under its ".new" name until the job replaces all copies
-  // and the header database together.
-  const std::string copyName = std::string(kDdsFolderName) + separator + Format("%d.dds", *id);
-  if (!state.platform.CopyFile(path, NewFilePath(state.paths.objectDirSlash, copyName))) {
-    // A file with bytes that cannot be copied (a full disk, a missing or
-    // read-only ZarnoObj folder) ends the job.
-    if (FileHasContent(state.platform, path)) state.ioFailed = true;
-    return true;
-  }
-  std::vector<std::string>& staged = state.stagedDdsCopies;
-  if (std::find(staged.begin(), staged.end(), copyName) == staged.end()) staged.push_back(copyName);
-  return true;
+  return result;
 }
 
 }  // namespace zarno

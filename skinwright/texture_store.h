@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -73,20 +74,27 @@ TextureRecord DdsPlaceholderRecord(const HeaderDatabase& db);
 std::string TexStorePath(const InstallPaths& paths);
 
 // ---- operations -----------------------------------------------------------
+// What became of one image.
+struct ImageResult {
+  // The texture was stored or copied (or a dups-only check found no
+  // duplicate).
+  bool stored = false;
+  // Set when a file of the object folder could not be written: the job must
+  // end. It names the file and what failed.
+  std::optional<std::string> failure;
+};
+
 // Checks one BMP image and, outside check runs, stores it. In a check run
 // every image gets at most one line of TexErrorList.txt and nothing is
-// stored. Returns true when the texture was stored or a dups-only check
-// found no duplicate; false when the image was rejected and after every full
-// check. An image that is there but cannot be read, and a store that cannot
-// be written, set state.ioFailed outside check runs: the job must end.
-bool InstallTexture(TextureJobState& state, const std::string& path);
+// stored. An image that cannot be read is rejected like any other: silently
+// outside check runs, with its line in a check run.
+ImageResult InstallTexture(TextureJobState& state, const std::string& path);
 
-// Gives a DDS image's identifier a record (a placeholder when the record is
-// unused) and copies the file into the ZarnoObj folder as "<id>.dds.new", in
-// every kind of run, noting it in state.stagedDdsCopies; the job puts the
-// copies in place of the old ones at its end. A file with bytes that cannot
-// be copied sets state.ioFailed. False when the name yields no usable
-// identifier.
-bool InstallDdsTexture(TextureJobState& state, const std::string& path);
+// Copies a DDS image into the ZarnoObj folder as "<id>.dds.new", in every
+// kind of run, noting it in state.stagedDdsCopies (the job puts the copies in
+// place of the old ones at its end), and gives its identifier a placeholder
+// record when that record is unused. An image that cannot be read is
+// skipped; a copy that cannot be written is a failure.
+ImageResult InstallDdsTexture(TextureJobState& state, const std::string& path);
 
 }  // namespace zarno

@@ -102,6 +102,7 @@ class FaultInjectingPlatform : public Platform {
     inner_.ShowMessageBox(text, caption, icon, ownedByMainWindow);
   }
   void Beep() override { inner_.Beep(); }
+  void SignalFailure(std::string_view text) override { inner_.SignalFailure(text); }
   void RequestClose() override { inner_.RequestClose(); }
   void ProgressOpen(int32_t stage) override { inner_.ProgressOpen(stage); }
   void ProgressSetRange(uint32_t maximum) override { inner_.ProgressSetRange(maximum); }

@@ -67,6 +67,8 @@ class RecordingPlatform : public PosixPlatform {
   // ---- what was shown ----------------------------------------------------
   const std::vector<MessageBoxRecord>& MessageBoxes() const { return messageBoxes_; }
   int32_t Beeps() const { return beeps_; }
+  // The texts of SignalFailure, in order (each also counted as a beep).
+  const std::vector<std::string>& Failures() const { return failures_; }
   const std::vector<ProgressCall>& ProgressCalls() const { return progressCalls_; }
   // CloseRequests() comes from PosixPlatform.
 
@@ -91,6 +93,10 @@ class RecordingPlatform : public PosixPlatform {
   void ShowMessageBox(std::string_view text, std::string_view caption, BoxIcon icon,
                       bool ownedByMainWindow = false) override;
   void Beep() override { ++beeps_; }
+  void SignalFailure(std::string_view text) override {
+    failures_.emplace_back(text);
+    ++beeps_;
+  }
   void ProgressOpen(int32_t stage) override;
   void ProgressSetRange(uint32_t maximum) override;
   void ProgressSetPosition(uint32_t position) override;
@@ -115,6 +121,7 @@ class RecordingPlatform : public PosixPlatform {
 
   std::vector<MessageBoxRecord> messageBoxes_;
   int32_t beeps_ = 0;
+  std::vector<std::string> failures_;
   std::vector<ProgressCall> progressCalls_;
 
   std::map<std::string, std::string> registry_;  // RegistryName → value
