@@ -339,7 +339,7 @@ TEST_F(InstallParentTest, Form0EntriesFollowTheLodNumberTable) {
   const ParentListRecord& lists = Lists(2);
   EXPECT_EQ(std::vector<int32_t>(lists.lodRef, lists.lodRef + 5), (std::vector<int32_t>{11, -1, 77, 1, -9}));
   EXPECT_EQ(lists.lodDistance[2], 300.0f);
-  EXPECT_EQ(Names(*state, 5), (std::vector<std::string>{"gear.lod", "tank.lod", "", "nodot\n", "odd.lod"}));
+  EXPECT_EQ(Names(*state, 5), (std::vector<std::string>{"gear.lod", "tank.lod", "", "nodot\n.lod", "odd.lod"}));
 }
 
 TEST_F(InstallParentTest, OtherFormsTakeOnlyNegativeNumbers) {
@@ -401,9 +401,13 @@ TEST_F(InstallParentTest, AParentIndexOutsideTheTableSkipsTheFileWithABox) {
             (MessageBoxRecord{"Bad parent index -1 in ihr file: " + path, "ihr Read Error", BoxIcon::kExclamation}));
   EXPECT_EQ(platform.MessageBoxes()[2].text, "Bad parent index 5002 in ihr file: " + path);
   IhrSpec last = FullSpec();
+  // The saved database keeps 5000 parents: 5000 and 5001 are refused too.
   last.parentIndex = 5001;
-  EXPECT_EQ(Parse(last), 5001);
-  EXPECT_EQ(state->db.parentCount, 5002u);
+  EXPECT_EQ(Parse(last), -1);
+  EXPECT_EQ(platform.MessageBoxes().back().text, "Bad parent index 5001 in ihr file: " + path);
+  last.parentIndex = 4999;
+  EXPECT_EQ(Parse(last), 4999);
+  EXPECT_EQ(state->db.parentCount, 5000u);
 }
 
 TEST_F(InstallParentTest, AnInstallRunReportsNothingElse) {

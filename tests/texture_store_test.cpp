@@ -163,8 +163,9 @@ TEST(TextureRecords, AppendsBehindTheBlobThatBeginsFurthest) {
        {Record(0, 0, 0, 0, 0, 0), {}, {}, {}, {}, Record(0, 100, 16, 0, 0, 0)}, 6, 100},
       {"nothing used", {Record(700, 0, 0, 0, 0, 0), Record(0, 0, 0, 0, 0, 0)}, 2, 0},
       {"out of order", {Record(300, 20, 16, 0, 0, 0), Record(0, 300, 16, 0, 0, 0)}, 2, 320},
-      {"equal offsets: the lowest index",
-       {Record(200, 10, 16, 0, 0, 0), Record(200, 30, 16, 0, 0, 0)}, 2, 210},
+      {"equal offsets: the furthest end",
+       {Record(200, 10, 16, 0, 0, 0), Record(200, 30, 16, 0, 0, 0)}, 2, 230},
+      {"nested: behind the outer record", {Record(0, 500, 16, 0, 0, 0), Record(100, 50, 16, 0, 0, 0)}, 2, 500},
       {"unused record further in", {Record(0, 100, 16, 0, 0, 0), Record(900, 0, 16, 0, 0, 0)}, 2, 100},
       {"records past the count", {Record(0, 100, 16, 0, 0, 0), Record(500, 10, 16, 0, 0, 0)}, 1, 100},
       {"beyond 32 bits", {Record(0xFFFFFFF0, 0x20, 16, 0, 0, 0)}, 1, 0x100000010ull},
@@ -237,7 +238,7 @@ TEST_F(TextureStoreTest, StoresAnImageBehindTheLastBlob) {
     SCOPED_TRACE(c.what);
     LoadHeader(StandardHeaderSpec());
     WriteStore(oldStore_);
-    ASSERT_TRUE(InstallTexture(state_, AddImage(c.name, c.recipe)));
+    ASSERT_TRUE(InstallTexture(state_, AddImage(c.name, c.recipe)).stored);
     const auto width = static_cast<uint32_t>(c.recipe.width);
     const std::vector<uint8_t> stream = LzssCompress(TopRows(c.recipe, width));
     const auto size = static_cast<uint32_t>(stream.size());
@@ -258,7 +259,7 @@ TEST_F(TextureStoreTest, TwoImagesWithOneNewColorTableAddOnePalette) {
   BmpSpec second = StandardTextureBmp(32, 32, 0, 22);
   second.colors = first.colors;
   for (BmpColor& color : second.colors) color.reserved = 0x5A;
-  ASSERT_TRUE(InstallTexture(state_, AddImage("30.bmp", first)));
+  ASSERT_TRUE(InstallTexture(state_, AddImage("30.bmp", first)).stored);
   ASSERT_EQ(state_.db.paletteCount, 15u);
   const PaletteRecord& added = state_.db.PaletteTable[14];
   for (size_t i = 0; i < 256; ++i) {
@@ -268,7 +269,7 @@ TEST_F(TextureStoreTest, TwoImagesWithOneNewColorTableAddOnePalette) {
   }
   EXPECT_EQ(added.palWord0, 0u);
   EXPECT_EQ(added.palWord1, 0u);
-  ASSERT_TRUE(InstallTexture(state_, AddImage("31.bmp", second)));
+  ASSERT_TRUE(InstallTexture(state_, AddImage("31.bmp", second)).stored);
   EXPECT_EQ(state_.db.paletteCount, 15u);
   const std::vector<uint8_t> firstStream = LzssCompress(TopRows(first, 16));
   const std::vector<uint8_t> secondStream = LzssCompress(TopRows(second, 32));
@@ -287,7 +288,7 @@ TEST_F(TextureStoreTest, TwoImagesWithOneNewColorTableAddOnePalette) {
 TEST_F(TextureStoreTest, AnIdentifierBeyondTheTableGrowsIt) {
   for (uint32_t i = 3; i < 30; ++i) state_.db.TextureTable[i] = Record(1, 1, 1, 1, 1, 1);  // stale bytes
   BmpSpec recipe = StandardTextureBmp(16, 16, 4, 3);
-  ASSERT_TRUE(InstallTexture(state_, AddImage("20.bmp", recipe)));
+  ASSERT_TRUE(InstallTexture(state_, AddImage("20.bmp", recipe)).stored);
   EXPECT_EQ(state_.db.textureCount, 21u);
   for (uint32_t i = 3; i < 20; ++i) ExpectRecord(state_.db.TextureTable[i], TextureRecord{});
   const std::vector<uint8_t> stream = LzssCompress(TopRows(recipe, 16));
@@ -302,7 +303,7 @@ TEST_F(TextureStoreTest, WritesAtTheAppendOffsetWhateverTheStoresLength) {
   state_.db.TextureTable[0] = Record(0, 100, 16, 0xA0, 0, 0);
   state_.db.TextureTable[2] = Record(100, 50, 16, 0xA0, 0, 0);
   BmpSpec recipe = StandardTextureBmp(16, 16, 1, 5);
-  ASSERT_TRUE(InstallTexture(state_, AddImage("1.bmp", recipe)));
+  ASSERT_TRUE(InstallTexture(state_, AddImage("1.bmp", recipe)).stored);
   const std::vector<uint8_t> stream = LzssCompress(TopRows(recipe, 16));
   EXPECT_EQ(state_.db.TextureTable[1].fileOffset, 150u);
   EXPECT_EQ(Store(), StoreWith(stream, 150));
@@ -311,7 +312,7 @@ TEST_F(TextureStoreTest, WritesAtTheAppendOffsetWhateverTheStoresLength) {
   state_.db.textureCount = 6;
   state_.db.TextureTable[5] = Record(9000, 100, 16, 0xA0, 0, 0);
   WriteStore(oldStore_);
-  ASSERT_TRUE(InstallTexture(state_, AddImage("3.bmp", recipe)));
+  ASSERT_TRUE(InstallTexture(state_, AddImage("3.bmp", recipe)).stored);
   EXPECT_EQ(state_.db.TextureTable[3].fileOffset, 9100u);
   EXPECT_EQ(Store(), StoreWith(stream, 9100));
 }
@@ -319,11 +320,11 @@ TEST_F(TextureStoreTest, WritesAtTheAppendOffsetWhateverTheStoresLength) {
 TEST_F(TextureStoreTest, RaisesMaxTextureSizeOnlyForALargerStream) {
   state_.db.maxTextureSize = 10;
   BmpSpec recipe = StandardTextureBmp(16, 16, 1, 5);
-  ASSERT_TRUE(InstallTexture(state_, AddImage("1.bmp", recipe)));
+  ASSERT_TRUE(InstallTexture(state_, AddImage("1.bmp", recipe)).stored);
   const uint32_t size = state_.db.TextureTable[1].dataSize;
   EXPECT_EQ(state_.db.maxTextureSize, size);
   state_.db.maxTextureSize = 0xFFFFFFF0;
-  ASSERT_TRUE(InstallTexture(state_, AddImage("2.bmp", recipe)));
+  ASSERT_TRUE(InstallTexture(state_, AddImage("2.bmp", recipe)).stored);
   EXPECT_EQ(state_.db.maxTextureSize, 0xFFFFFFF0u);
 }
 
@@ -331,8 +332,8 @@ TEST_F(TextureStoreTest, RecordsNothingWhenTheStoreCannotBeWritten) {
   std::filesystem::remove(StorePath());
   const std::vector<TextureRecord> before(state_.db.TextureTable.begin(), state_.db.TextureTable.begin() + 10);
   BmpSpec recipe = StandardTextureBmp(16, 16, 1, 5);
-  EXPECT_FALSE(InstallTexture(state_, AddImage("0.bmp", recipe)));
-  EXPECT_FALSE(InstallTexture(state_, AddImage("9.bmp", recipe)));
+  EXPECT_FALSE(InstallTexture(state_, AddImage("0.bmp", recipe)).stored);
+  EXPECT_FALSE(InstallTexture(state_, AddImage("9.bmp", recipe)).stored);
   EXPECT_FALSE(std::filesystem::exists(StorePath()));
   EXPECT_EQ(state_.db.textureCount, 3u);
   for (size_t i = 0; i < before.size(); ++i) ExpectRecord(state_.db.TextureTable[i], before[i]);
@@ -341,7 +342,7 @@ TEST_F(TextureStoreTest, RecordsNothingWhenTheStoreCannotBeWritten) {
   // view is the store's opening.
   WriteStore(oldStore_);
   platform_.FailFileOperation(2);
-  EXPECT_FALSE(InstallTexture(state_, AddImage("9.bmp", recipe)));
+  EXPECT_FALSE(InstallTexture(state_, AddImage("9.bmp", recipe)).stored);
   EXPECT_EQ(platform_.FileOperations().back().operation, FileOperation::kOpenFile);
   EXPECT_EQ(Store(), oldStore_);
   EXPECT_EQ(state_.db.textureCount, 3u);
@@ -350,7 +351,7 @@ TEST_F(TextureStoreTest, RecordsNothingWhenTheStoreCannotBeWritten) {
 TEST_F(TextureStoreTest, RefusesABlobThatWouldEndBeyond32BitOffsets) {
   state_.db.TextureTable[2] = Record(0xFFFFFF00, 0xF0, 16, 0xA0, 0, 0);
   BmpSpec recipe = StandardTextureBmp(16, 16, 1, 5);
-  EXPECT_FALSE(InstallTexture(state_, AddImage("1.bmp", recipe)));
+  EXPECT_FALSE(InstallTexture(state_, AddImage("1.bmp", recipe)).stored);
   EXPECT_EQ(Store(), oldStore_);
   EXPECT_EQ(state_.db.TextureTable[1].dataSize, 0u);
 }
@@ -359,7 +360,7 @@ TEST_F(TextureStoreTest, ReadsEachImageOnce) {
   BmpSpec recipe = StandardTextureBmp(16, 16, 0, 5);
   recipe.colors = FreshColors(3);
   const std::string path = AddImage("8.bmp", recipe);
-  ASSERT_TRUE(InstallTexture(state_, path));
+  ASSERT_TRUE(InstallTexture(state_, path).stored);
   size_t reads = 0;
   for (const FileOperationRecord& op : platform_.FileOperations()) {
     if (op.path == path) ++reads;
@@ -435,7 +436,7 @@ TEST_F(TextureStoreTest, SkipsRejectedImagesSilentlyAndChangesNothing) {
   const std::vector<TextureRecord> before(state_.db.TextureTable.begin(), state_.db.TextureTable.begin() + 20);
   for (const RejectCase& c : RejectedImages()) {
     SCOPED_TRACE(c.what);
-    EXPECT_FALSE(InstallTexture(state_, AddBytes(c.name, c.file)));
+    EXPECT_FALSE(InstallTexture(state_, AddBytes(c.name, c.file)).stored);
     EXPECT_EQ(state_.db.textureCount, 3u);
     EXPECT_EQ(state_.db.paletteCount, 14u);
     EXPECT_EQ(state_.db.maxTextureSize, 4000u);
@@ -454,7 +455,7 @@ TEST_F(TextureStoreTest, AFullPaletteTableRejectsANewColorTableWithThePaletteBox
   state_.db.paletteCount = kSkinwrightLimits.paletteLimit;
   BmpSpec fresh = StandardTextureBmp(16, 16, 0, 5);
   fresh.colors = FreshColors(1);
-  EXPECT_FALSE(InstallTexture(state_, AddImage("1.bmp", fresh)));
+  EXPECT_FALSE(InstallTexture(state_, AddImage("1.bmp", fresh)).stored);
   EXPECT_EQ(state_.db.paletteCount, kSkinwrightLimits.paletteLimit);
   EXPECT_EQ(state_.db.TextureTable[1].dataSize, 0u);
   EXPECT_EQ(Store(), oldStore_);
@@ -462,7 +463,7 @@ TEST_F(TextureStoreTest, AFullPaletteTableRejectsANewColorTableWithThePaletteBox
   EXPECT_EQ(platform_.MessageBoxes()[0], kPaletteBox);
 
   // An image whose colours match a palette is still stored.
-  EXPECT_TRUE(InstallTexture(state_, AddImage("1.bmp", StandardTextureBmp(16, 16, 1, 5))));
+  EXPECT_TRUE(InstallTexture(state_, AddImage("1.bmp", StandardTextureBmp(16, 16, 1, 5))).stored);
   EXPECT_EQ(platform_.MessageBoxes().size(), 1u);
 }
 
@@ -470,15 +471,15 @@ TEST_F(TextureStoreTest, WithoutTheFixedPalettesNoPaletteIsAdded) {
   state_.db.paletteCount = 5;
   BmpSpec fresh = StandardTextureBmp(16, 16, 0, 5);
   fresh.colors = FreshColors(1);
-  EXPECT_FALSE(InstallTexture(state_, AddImage("1.bmp", fresh)));
+  EXPECT_FALSE(InstallTexture(state_, AddImage("1.bmp", fresh)).stored);
   EXPECT_EQ(state_.db.paletteCount, 5u);
   EXPECT_EQ(state_.db.TextureTable[1].dataSize, 0u);
   ASSERT_EQ(platform_.MessageBoxes().size(), 1u);
   EXPECT_EQ(platform_.MessageBoxes()[0], kPaletteBox);
 
   // Palette 9 is no longer there to match; palette 4 still is.
-  EXPECT_FALSE(InstallTexture(state_, AddImage("1.bmp", StandardTextureBmp(16, 16, 9, 5))));
-  EXPECT_TRUE(InstallTexture(state_, AddImage("1.bmp", StandardTextureBmp(16, 16, 4, 5))));
+  EXPECT_FALSE(InstallTexture(state_, AddImage("1.bmp", StandardTextureBmp(16, 16, 9, 5))).stored);
+  EXPECT_TRUE(InstallTexture(state_, AddImage("1.bmp", StandardTextureBmp(16, 16, 4, 5))).stored);
   EXPECT_EQ(state_.db.TextureTable[1].paletteIndex, 4u);
 }
 
@@ -487,7 +488,7 @@ TEST_F(TextureStoreTest, WithoutTheFixedPalettesNoPaletteIsAdded) {
 TEST_F(TextureStoreTest, ADdsImageGetsAPlaceholderAndACopy) {
   SetFirstColor(state_.db, 14, 0x01, 0x02, 0x03);
   const std::vector<uint8_t> dds = MakeTextureImage(300, 1, 4);
-  ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("57.dds", dds)));
+  ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("57.dds", dds)).stored);
   EXPECT_EQ(state_.db.textureCount, 58u);
   for (uint32_t i = 3; i < 57; ++i) ExpectRecord(state_.db.TextureTable[i], TextureRecord{});
   ExpectRecord(state_.db.TextureTable[57], Record(0, 4000, 64, 0xE0, 0xFF030201, 2));
@@ -501,17 +502,17 @@ TEST_F(TextureStoreTest, ADdsImageGetsAPlaceholderAndACopy) {
 }
 
 TEST_F(TextureStoreTest, ADdsImageLeavesARecordInUseAsItIs) {
-  ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("2.dds", {1, 2, 3})));
+  ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("2.dds", {1, 2, 3})).stored);
   ExpectRecord(state_.db.TextureTable[2], Record(4000, 1500, 32, 0xE0, 0x80402010, 5));
-  ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("1x.dds", {4, 5})));
+  ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("1x.dds", {4, 5})).stored);
   ExpectRecord(state_.db.TextureTable[1], Record(0, 4000, 64, 0xE0, 0xFF000000, 2));
   EXPECT_EQ(ReadFileBytes(folder_ / "objects" / "ZarnoObj" / "2.dds.new"), (std::vector<uint8_t>{1, 2, 3}));
   EXPECT_EQ(ReadFileBytes(folder_ / "objects" / "ZarnoObj" / "1.dds.new"), (std::vector<uint8_t>{4, 5}));
 }
 
 TEST_F(TextureStoreTest, LeadingZerosNameTheSameDdsCopy) {
-  ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("57.dds", {1})));
-  ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("057.dds", {2, 2})));
+  ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("57.dds", {1})).stored);
+  ASSERT_TRUE(InstallDdsTexture(state_, AddBytes("057.dds", {2, 2})).stored);
   EXPECT_EQ(ReadFileBytes(folder_ / "objects" / "ZarnoObj" / "57.dds.new"), (std::vector<uint8_t>{2, 2}));
   EXPECT_FALSE(std::filesystem::exists(folder_ / "objects" / "ZarnoObj" / "057.dds.new"));
   EXPECT_EQ(state_.stagedDdsCopies, std::vector<std::string>{"ZarnoObj/57.dds"});
@@ -519,9 +520,9 @@ TEST_F(TextureStoreTest, LeadingZerosNameTheSameDdsCopy) {
 
 TEST_F(TextureStoreTest, AnImageWithoutAUsableIdentifierIsNeverOpened) {
   const BmpSpec recipe = StandardTextureBmp(16, 16, 1, 5);
-  for (const char* name : {"roof.bmp", "10000.bmp"}) EXPECT_FALSE(InstallTexture(state_, AddImage(name, recipe))) << name;
+  for (const char* name : {"roof.bmp", "10000.bmp"}) EXPECT_FALSE(InstallTexture(state_, AddImage(name, recipe)).stored) << name;
   for (const char* name : {"sky.dds", "10000.dds", "-5.dds"}) {
-    EXPECT_FALSE(InstallDdsTexture(state_, AddBytes(name, {1}))) << name;
+    EXPECT_FALSE(InstallDdsTexture(state_, AddBytes(name, {1})).stored) << name;
   }
   EXPECT_EQ(state_.db.textureCount, 3u);
   EXPECT_TRUE(platform_.FileOperations().empty());
@@ -530,8 +531,9 @@ TEST_F(TextureStoreTest, AnImageWithoutAUsableIdentifierIsNeverOpened) {
 // The job then ends with its one beep and saves nothing.
 TEST_F(TextureStoreTest, AFailedDdsCopyEndsTheJobWithoutAWord) {
   platform_.FailFileOperation(1);
-  EXPECT_TRUE(InstallDdsTexture(state_, AddBytes("9.dds", {1})));
-  EXPECT_TRUE(state_.ioFailed);
+  const ImageResult result = InstallDdsTexture(state_, AddBytes("9.dds", {1}));
+  EXPECT_FALSE(result.stored);
+  EXPECT_TRUE(result.failure.has_value());
   EXPECT_TRUE(state_.stagedDdsCopies.empty());
   EXPECT_FALSE(std::filesystem::exists(folder_ / "objects" / "ZarnoObj" / "9.dds.new"));
   EXPECT_TRUE(platform_.MessageBoxes().empty());
