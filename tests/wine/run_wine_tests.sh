@@ -4,7 +4,7 @@
 # (caption, text, owner, buttons, and the style passed to MessageBoxA), the
 # beeps, every exit code, and that each run leaves the object files byte for
 # byte as the POSIX build leaves them on the same fixture. Then runs the
-# Win32 tests of the platform, the shell and the atomic replacement.
+# Win32 tests of the shell, the progress dialog, the registry key and a replacement that fails midway.
 #
 #   tests/wine/run_wine_tests.sh <Win32 bin folder> <POSIX bin folder>
 #
@@ -385,7 +385,7 @@ MessageBeep(0xFFFFFFFF)
 EOF
 end_case "missing ZarnoObj.hdr: a beep, no box"
 
-# ---- the Win32 tests of platform, shell and replacement --------------------------------
+# ---- the Win32 tests of shell, dialog, registry and replacement --------------------------------
 
 run_win32_test() {
   case_name=$1
@@ -402,7 +402,6 @@ run_win32_test() {
   end_case "$(tail -n 1 "$work/out/$1.txt")"
 }
 
-run_win32_test win32_platform_test
 run_win32_test replace_fault_test
 
 case_name=win32_shell_test
