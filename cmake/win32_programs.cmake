@@ -27,7 +27,7 @@ add_executable(box_clicker tests/wine/box_clicker.cpp)
 target_link_options(box_clicker PRIVATE -static)
 target_link_libraries(box_clicker PRIVATE user32)
 
-foreach(test replace_fault_test win32_platform_test win32_shell_test)
+foreach(test replace_fault_test win32_shell_test)
   add_executable(${test} tests/wine/${test}.cpp)
   target_link_options(${test} PRIVATE -static)
   target_link_libraries(${test} PRIVATE zarno_core)

@@ -65,7 +65,6 @@ class ByteReader {
   void Seek(size_t offset) { position_ = offset; }
   void Skip(size_t count) { position_ = count > SIZE_MAX - position_ ? SIZE_MAX : position_ + count; }
 
-  size_t Position() const { return position_; }
   size_t Size() const { return bytes_.size(); }
   // True once any read went past the end of the buffer.
   bool ReadPastEnd() const { return readPastEnd_; }

@@ -57,10 +57,4 @@ bool FileHasContent(Platform& platform, const std::string& path) {
   return size && *size > 0;
 }
 
-int32_t FileSizeByName(Platform& platform, const std::string& path) {
-  const std::optional<uint64_t> size = platform.FileSize(path);
-  if (!size) return -1;
-  return static_cast<int32_t>(static_cast<uint32_t>(*size));
-}
-
 }  // namespace zarno

@@ -34,8 +34,4 @@ bool ReplaceFileContents(Platform& platform, const std::string& path,
 // missing, empty or a folder.
 bool FileHasContent(Platform& platform, const std::string& path);
 
-// The low 32 bits of the file's size, as a signed value; -1 when there is no
-// such file.
-int32_t FileSizeByName(Platform& platform, const std::string& path);
-
 }  // namespace zarno

@@ -5,15 +5,13 @@
 #include <limits>
 #include <vector>
 
+#include "core/buffered_file.h"
 #include "core/windows_headers_win32.h"
 
 namespace zarno {
 
 namespace {
 
-// Writes are gathered up to this size before they go to the file; a larger
-// write goes straight through. Callers write record by record.
-constexpr size_t kWriteBufferSize = 64 * 1024;
 // The largest piece one ReadFile or WriteFile call is given.
 constexpr size_t kMaxTransfer = size_t{1} << 30;
 
@@ -75,79 +73,31 @@ HANDLE OpenRegularFile(const std::string& path, OpenMode mode) {
   return INVALID_HANDLE_VALUE;
 }
 
-// A file over a handle. Writes are gathered in a buffer, which goes to the
-// file before anything that reads or moves the position.
-class Win32File : public File {
+// A file over a handle.
+class Win32File : public BufferedFile {
  public:
-  Win32File(HANDLE handle, OpenMode mode) : handle_(handle), mode_(mode) {}
-  ~Win32File() override {
-    if (handle_ != INVALID_HANDLE_VALUE) Close();
-  }
+  Win32File(HANDLE handle, OpenMode mode) : BufferedFile(mode), handle_(handle) {}
+  ~Win32File() override { CloseIfOpen(); }
   Win32File(const Win32File&) = delete;
   Win32File& operator=(const Win32File&) = delete;
 
-  size_t Read(void* buffer, size_t size) override {
-    if (handle_ == INVALID_HANDLE_VALUE || mode_ == OpenMode::kCreate || !WritePending()) return 0;
-    return ReadFull(handle_, static_cast<uint8_t*>(buffer), size);
-  }
-
-  bool Write(const void* data, size_t size) override {
-    if (handle_ == INVALID_HANDLE_VALUE || mode_ == OpenMode::kRead) return false;
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    if (pending_.size() + size > kWriteBufferSize && !WritePending()) return false;
-    if (size >= kWriteBufferSize) return WriteThrough(bytes, size);
-    if (pending_.capacity() < kWriteBufferSize) pending_.reserve(kWriteBufferSize);
-    pending_.insert(pending_.end(), bytes, bytes + size);
-    return true;
-  }
-
-  bool Seek(uint64_t offset) override {
-    if (handle_ == INVALID_HANDLE_VALUE || offset > static_cast<uint64_t>(std::numeric_limits<LONGLONG>::max())) {
-      return false;
-    }
+ private:
+  size_t SystemRead(uint8_t* data, size_t size) override { return ReadFull(handle_, data, size); }
+  bool SystemWrite(const uint8_t* data, size_t size) override { return WriteAll(handle_, data, size); }
+  bool SystemSeek(uint64_t offset) override {
     LARGE_INTEGER distance;
     distance.QuadPart = static_cast<LONGLONG>(offset);
-    return WritePending() && ::SetFilePointerEx(handle_, distance, nullptr, FILE_BEGIN);
+    return ::SetFilePointerEx(handle_, distance, nullptr, FILE_BEGIN);
   }
-
-  std::optional<uint64_t> Size() override {
+  std::optional<uint64_t> SystemSize() override {
     LARGE_INTEGER size;
-    if (handle_ == INVALID_HANDLE_VALUE || !WritePending() || !::GetFileSizeEx(handle_, &size)) {
-      return std::nullopt;
-    }
+    if (!::GetFileSizeEx(handle_, &size)) return std::nullopt;
     return static_cast<uint64_t>(size.QuadPart);
   }
-
-  bool Flush() override {
-    return handle_ != INVALID_HANDLE_VALUE && WritePending() && ::FlushFileBuffers(handle_);
-  }
-
-  bool Close() override {
-    if (handle_ == INVALID_HANDLE_VALUE) return false;
-    bool stored = WritePending() && !lostWrite_;
-    if (!::CloseHandle(handle_)) stored = false;
-    handle_ = INVALID_HANDLE_VALUE;
-    return stored;
-  }
-
- private:
-  bool WriteThrough(const uint8_t* bytes, size_t size) {
-    if (WriteAll(handle_, bytes, size)) return true;
-    lostWrite_ = true;
-    return false;
-  }
-
-  bool WritePending() {
-    if (pending_.empty()) return true;
-    const bool written = WriteThrough(pending_.data(), pending_.size());
-    pending_.clear();
-    return written;
-  }
+  bool SystemSync() override { return ::FlushFileBuffers(handle_); }
+  bool SystemClose() override { return ::CloseHandle(handle_); }
 
   HANDLE handle_;
-  OpenMode mode_;
-  std::vector<uint8_t> pending_;
-  bool lostWrite_ = false;  // some written data never reached the file
 };
 
 class MappedView : public FileView {

@@ -84,15 +84,6 @@ void ReadPalettes(ByteReader& in, HeaderDatabase& db) {
   for (uint32_t i = kept; i < db.paletteCount && !in.ReadPastEnd(); ++i) ReadPalette(in, dropped);
 }
 
-// Notes the record with the largest offset (the first of equals) and counts
-// the free records.
-void NoteLod(const LodRecord& lod, uint32_t index, HeaderDatabase& db) {
-  if (lod.fileOffset > db.lastLodOffset) {
-    db.lastLodOffset = lod.fileOffset;
-    db.lastLodIndex = index;
-  }
-  if (lod.fileSize == 0) ++db.freeLodCount;
-}
 
 void BuildFreeLodList(HeaderDatabase& db) {
   db.FreeLodList.reserve(db.freeLodCount + 1);
@@ -130,7 +121,7 @@ void ResetReadState(HeaderDatabase& db) {
   db.leadWord = db.colorCount = db.colorWord = 0;
   db.paletteCount = db.textureCount = db.maxTextureSize = 0;
   db.lodWord = db.lodCount = db.parentCount = 0;
-  db.lodCountAtRead = db.lastLodIndex = db.lastLodOffset = 0;
+  db.lodCountAtRead = 0;
   db.freeLodCount = 0;
   db.FreeLodList.clear();
   db.nextFreeLod = 0;
@@ -158,12 +149,10 @@ ReadStatus ReadLods(ByteReader& in, HeaderDatabase& db, bool checkRun) {
   db.lodWord = std::max(in.ReadLong(), kMinLodWord);
   db.lodCount = in.ReadLong();
   db.lodCountAtRead = db.lodCount;
-  db.lastLodIndex = db.lodCount;
-  db.lastLodOffset = 0;
   if (CountOutOfRange(db.lodCount, db.Limits().lodLimit)) return kBadLodCount;
   for (uint32_t i = 0; i < db.lodCount; ++i) {
     ReadLod(in, db.LodTable[i]);
-    NoteLod(db.LodTable[i], i, db);
+    if (db.LodTable[i].fileSize == 0) ++db.freeLodCount;
   }
   if (db.freeLodCount > 0 && (!checkRun || db.Limits().freeListInCheckRun)) BuildFreeLodList(db);
   return kReadOk;

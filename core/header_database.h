@@ -153,8 +153,6 @@ class HeaderDatabase {
 
   // Set by the reader.
   uint32_t lodCountAtRead = 0;
-  uint32_t lastLodIndex = 0;
-  uint32_t lastLodOffset = 0;
   uint32_t freeLodCount = 0;
   std::vector<uint32_t> FreeLodList;   // ascending indices of free LOD records
   uint32_t nextFreeLod = 0;            // next unused entry of FreeLodList

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "core/buffered_file.h"
 #include "core/path_resolver_posix.h"
 #include "core/progress.h"
 #include "core/wine_registry_posix.h"
@@ -20,10 +21,6 @@ namespace zarno {
 
 namespace {
 
-// Writes are gathered up to this size before they go to the file; a larger
-// write goes straight through. Callers write record by record, so a bigger
-// buffer saves little.
-constexpr size_t kWriteBufferSize = 64 * 1024;
 // Block size of CopyFile; the host's stores run to hundreds of megabytes.
 constexpr size_t kCopyBlockSize = 1024 * 1024;
 // The bar's width in characters, not counting title and percentage.
@@ -119,73 +116,31 @@ std::string JoinPath(const std::string& folder, std::string_view name) {
 
 // ---- files ---------------------------------------------------------------
 
-// A file over a descriptor. Writes are gathered in a buffer, which goes to
-// the file before anything that reads or moves the position.
-class PosixFile : public File {
+// A file over a descriptor.
+class PosixFile : public BufferedFile {
  public:
-  PosixFile(int fd, OpenMode mode) : fd_(fd), mode_(mode) {}
-  ~PosixFile() override {
-    if (fd_ >= 0) Close();
-  }
+  PosixFile(int fd, OpenMode mode) : BufferedFile(mode), fd_(fd) {}
+  ~PosixFile() override { CloseIfOpen(); }
   PosixFile(const PosixFile&) = delete;
   PosixFile& operator=(const PosixFile&) = delete;
 
-  size_t Read(void* buffer, size_t size) override {
-    if (fd_ < 0 || !WritePending()) return 0;
+ private:
+  size_t SystemRead(uint8_t* data, size_t size) override {
     bool failed = false;
-    return ReadFull(fd_, static_cast<uint8_t*>(buffer), size, failed);
+    return ReadFull(fd_, data, size, failed);
   }
-
-  bool Write(const void* data, size_t size) override {
-    if (fd_ < 0 || mode_ == OpenMode::kRead) return false;
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    if (pending_.size() + size > kWriteBufferSize && !WritePending()) return false;
-    if (size >= kWriteBufferSize) return WriteThrough(bytes, size);
-    if (pending_.capacity() < kWriteBufferSize) pending_.reserve(kWriteBufferSize);
-    pending_.insert(pending_.end(), bytes, bytes + size);
-    return true;
-  }
-
-  bool Seek(uint64_t offset) override {
-    if (fd_ < 0 || offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return false;
-    return WritePending() && ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0;
-  }
-
-  std::optional<uint64_t> Size() override {
+  bool SystemWrite(const uint8_t* data, size_t size) override { return WriteAll(fd_, data, size); }
+  bool SystemSeek(uint64_t offset) override { return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0; }
+  std::optional<uint64_t> SystemSize() override {
     struct stat info;
-    if (fd_ < 0 || !WritePending() || ::fstat(fd_, &info) != 0) return std::nullopt;
+    if (::fstat(fd_, &info) != 0) return std::nullopt;
     return static_cast<uint64_t>(info.st_size);
   }
-
-  bool Flush() override { return fd_ >= 0 && WritePending() && SyncDescriptor(fd_); }
-
-  bool Close() override {
-    if (fd_ < 0) return false;
-    bool stored = WritePending() && !lostWrite_;
-    // On Linux the descriptor is released even when close reports EINTR.
-    if (::close(fd_) != 0 && errno != EINTR) stored = false;
-    fd_ = -1;
-    return stored;
-  }
-
- private:
-  bool WriteThrough(const uint8_t* bytes, size_t size) {
-    if (WriteAll(fd_, bytes, size)) return true;
-    lostWrite_ = true;
-    return false;
-  }
-
-  bool WritePending() {
-    if (pending_.empty()) return true;
-    bool written = WriteThrough(pending_.data(), pending_.size());
-    pending_.clear();
-    return written;
-  }
+  bool SystemSync() override { return SyncDescriptor(fd_); }
+  // On Linux the descriptor is released even when close reports EINTR.
+  bool SystemClose() override { return ::close(fd_) == 0 || errno == EINTR; }
 
   int fd_;
-  OpenMode mode_;
-  std::vector<uint8_t> pending_;
-  bool lostWrite_ = false;  // some written data never reached the file
 };
 
 class MappedView : public FileView {

@@ -16,14 +16,11 @@ namespace {
 constexpr COLORREF kBarColor = RGB(255, 255, 0);       // yellow
 constexpr COLORREF kBackgroundColor = RGB(0, 96, 96);  // dark teal
 
-// Selects the title of the dialog being created; set before its creation.
-int32_t progressStage = 0;
-
 // The bar takes its range and position as signed integers.
 int BarValue(uint32_t value) { return static_cast<int>(std::min<uint32_t>(value, INT_MAX)); }
 
-void InitializeDialog(HWND dialog) {
-  const std::string title(ProgressTitle(progressStage));
+void InitializeDialog(HWND dialog, int32_t stage) {
+  const std::string title(ProgressTitle(stage));
   ::SendMessageA(dialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title.c_str()));
   // The frameless template shows no window text, so the title goes into the
   // first label too.
@@ -37,9 +34,9 @@ void InitializeDialog(HWND dialog) {
 
 }  // namespace
 
-INT_PTR CALLBACK ProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
-  if (message == WM_INITDIALOG) {
-    InitializeDialog(dialog);
+INT_PTR CALLBACK ProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {  // the stage comes as the creation parameter
+    InitializeDialog(dialog, static_cast<int32_t>(lParam));
     return FALSE;
   }
   if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) return TRUE;  // the compaction goes on
@@ -47,8 +44,7 @@ INT_PTR CALLBACK ProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }
 
 HWND OpenProgressDialog(HINSTANCE appInstance, HWND mainWindow, int32_t stage) {
-  progressStage = stage;
-  HWND dialog = ::CreateDialogParamA(appInstance, PROGRESS_DIALOG_NAME, mainWindow, ProgressDlgProc, 0);
+  HWND dialog = ::CreateDialogParamA(appInstance, PROGRESS_DIALOG_NAME, mainWindow, ProgressDlgProc, stage);
   if (dialog != nullptr) ::ShowWindow(dialog, stage == kProgressStageLod ? SW_SHOW : SW_SHOWNORMAL);
   return dialog;
 }

@@ -1,47 +1,39 @@
 #include "rigwright/command_line.h"
 
 #include <cctype>
-#include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <string>
 
+#include "core/decimal_scanner.h"
+
 namespace zarno {
 namespace {
-
-enum class ScanStart { kConverted, kEndOfText, kNotANumber };
 
 const char* SkipBlanks(const char* at) {
   while (*at != '\0' && std::isspace(static_cast<unsigned char>(*at))) ++at;
   return at;
 }
 
-// One "%d" conversion: optional blanks, an optional sign, digits. Values out
-// of range are held at the nearest 32-bit limit.
-ScanStart ScanInteger(const char*& at, int32_t& value) {
-  const char* start = SkipBlanks(at);
-  if (*start == '\0') return ScanStart::kEndOfText;
-  char* end = nullptr;
-  errno = 0;
-  long long parsed = std::strtoll(start, &end, 10);
-  if (end == start) return ScanStart::kNotANumber;
-  if (parsed > INT32_MAX) parsed = INT32_MAX;
-  if (parsed < INT32_MIN) parsed = INT32_MIN;
-  value = static_cast<int32_t>(parsed);
-  at = end;
-  return ScanStart::kConverted;
+// One "%d" conversion; values out of range are held at the nearest limit.
+// The line is a C string: it ends at its first NUL.
+ScanResult ScanInteger(const char*& at, int32_t& value) {
+  const DecimalScan scan = ScanDecimal(at, 0, DecimalOverflow::kClamp);
+  if (scan.result != ScanResult::kConverted) return scan.result;
+  value = scan.value;
+  at += scan.end;
+  return ScanResult::kConverted;
 }
 
 // One "%f" conversion.
-ScanStart ScanFloat(const char*& at, float& value) {
+ScanResult ScanFloat(const char*& at, float& value) {
   const char* start = SkipBlanks(at);
-  if (*start == '\0') return ScanStart::kEndOfText;
+  if (*start == '\0') return ScanResult::kEnd;
   char* end = nullptr;
   float parsed = std::strtof(start, &end);
-  if (end == start) return ScanStart::kNotANumber;
+  if (end == start) return ScanResult::kNoMatch;
   value = parsed;
   at = end;
-  return ScanStart::kConverted;
+  return ScanResult::kConverted;
 }
 
 // Reads "%d %d %f %f" into the distance settings. Returns false when not even
@@ -50,10 +42,10 @@ ScanStart ScanFloat(const char*& at, float& value) {
 bool ScanDistanceNumbers(std::string_view text, RigwrightSettings& settings) {
   std::string copy(text);
   const char* at = copy.c_str();
-  ScanStart first = ScanInteger(at, settings.distanceFilterA);
-  if (first != ScanStart::kConverted) return first == ScanStart::kEndOfText;
-  if (ScanInteger(at, settings.distanceFilterB) != ScanStart::kConverted) return true;
-  if (ScanFloat(at, settings.nearDistance) != ScanStart::kConverted) return true;
+  ScanResult first = ScanInteger(at, settings.distanceFilterA);
+  if (first != ScanResult::kConverted) return first == ScanResult::kEnd;
+  if (ScanInteger(at, settings.distanceFilterB) != ScanResult::kConverted) return true;
+  if (ScanFloat(at, settings.nearDistance) != ScanResult::kConverted) return true;
   ScanFloat(at, settings.farDistance);
   return true;
 }

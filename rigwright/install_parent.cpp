@@ -291,14 +291,6 @@ int32_t InstallParentParser::Commit() {
   return parentIndex_;
 }
 
-// A check run whose driver did not start the error list gets one with a
-// header of its own.
-void EnsureErrorList(ModelJobState& state) {
-  if (!state.settings.checkRun || state.errorListFile) return;
-  state.errorListFile.emplace(state.platform, ErrorListPath(state));
-  WriteFinding(state, Format("Models folder %s\n", state.paths.modelDir.c_str()));
-}
-
 }  // namespace
 
 // The line is cut at its first '.'; a line without one keeps all it holds,
@@ -308,7 +300,6 @@ std::string ModelFileNameFromLine(std::string_view nameLine) {
 }
 
 int32_t ReadInstallParent(ModelJobState& state, std::string_view fileBytes) {
-  EnsureErrorList(state);
   const std::string text = TextModeContents(fileBytes);
   return InstallParentParser(state, text).Run();
 }

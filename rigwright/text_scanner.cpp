@@ -15,8 +15,6 @@ bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 }  // namespace
 
 std::string TextModeContents(std::string_view bytes) {
@@ -51,17 +49,10 @@ ScanResult TextScanner::ReadFloat(float& value) {
 
 ScanResult TextScanner::ReadInt(int32_t& value) {
   SkipWhitespace();
-  if (AtEnd()) return ScanResult::kEnd;
-  size_t at = position_;
-  const bool negative = text_[at] == '-';
-  if (text_[at] == '-' || text_[at] == '+') ++at;
-  if (at >= text_.size() || !IsDigit(text_[at])) return ScanResult::kNoMatch;
-  uint32_t magnitude = 0;
-  for (; at < text_.size() && IsDigit(text_[at]); ++at) {
-    magnitude = magnitude * 10 + static_cast<uint32_t>(text_[at] - '0');
-  }
-  position_ = at;
-  value = static_cast<int32_t>(negative ? 0u - magnitude : magnitude);
+  const DecimalScan scan = ScanDecimal(text_, position_, DecimalOverflow::kWrap);
+  if (scan.result != ScanResult::kConverted) return scan.result;
+  position_ = scan.end;
+  value = scan.value;
   return ScanResult::kConverted;
 }
 

@@ -10,17 +10,12 @@
 #include <string>
 #include <string_view>
 
+#include "core/decimal_scanner.h"
+
 namespace zarno {
 
 // The text as a text-mode stream delivers it: every CR LF pair becomes LF.
 std::string TextModeContents(std::string_view bytes);
-
-// How one conversion ended.
-enum class ScanResult {
-  kConverted,  // a value was read
-  kNoMatch,    // the next characters are not such a value; nothing was taken
-  kEnd,        // the text ended before the value began
-};
 
 class TextScanner {
  public:

@@ -4,7 +4,7 @@
 # (caption, text, owner, buttons, and the style passed to MessageBoxA), the
 # beeps, every exit code, and that each run leaves the object files byte for
 # byte as the POSIX build leaves them on the same fixture. Then runs the
-# Win32 tests of the platform, the shell and the atomic replacement.
+# Win32 tests of the shell, the progress dialog, the registry key and a replacement that fails midway.
 #
 #   tests/wine/run_wine_tests.sh <Win32 bin folder> <POSIX bin folder>
 #
@@ -101,6 +101,7 @@ new_case() {
 # the exit code), then the program's calls of MessageBoxA and MessageBeep.
 run_windows() {
   local exe=$1 line=$2 dir=${3:-$work}
+  [ -n "$dir" ] || dir=$work
   local line_file="$work/lines/$case_name.txt"
   printf '%s\n' "$line" >"$line_file"
   case_out="$work/out/$case_name.txt"
@@ -139,6 +140,7 @@ relay_calls() {
 # run_posix <program> <line> [<working folder>]
 run_posix() {
   local program=$1 line=$2 dir=${3:-$work}
+  [ -n "$dir" ] || dir=$work
   local code=0
   (cd "$dir" && "$posix_bin/$program" "$line" >"$work/out/$case_name.posix.out" \
     2>"$work/out/$case_name.posix.err") || code=$?
@@ -167,10 +169,6 @@ same_folder() {
   fi
 }
 
-# changed <relative file>: the Windows run did change the file.
-changed() {
-  if cmp -s "$fixture/$1" "$X/$1"; then fail "$1 was expected to change and did not"; fi
-}
 
 unchanged_registered() {
   if ! diff -r "$fixture/Objects" "$registered/Objects" >/dev/null 2>&1; then
@@ -192,6 +190,17 @@ same_report() {
   fi
 }
 
+# both <name> <program> <line> [<working folder>]: a fresh case run by both
+# builds; %R in the line and folder stands for the case's copy of the fixture
+# (the Windows line gets backslashes).
+both() {
+  new_case "$1"
+  local line=$3 dir=${4:-}
+  run_posix "$2" "${line//%R/$P}" "${dir:+${dir//%R/$P}}"
+  line=${line//%R/$CW}
+  run_windows "${2^}.exe" "${line//\//\\}" "${dir:+${dir//%R/$X}}"
+}
+
 end_case() {
   if [ "$case_ok" -eq 1 ]; then
     passed=$((passed + 1))
@@ -203,9 +212,7 @@ T=$'\t'
 
 # ---- Rigwright --------------------------------------------------------------------
 
-new_case rig_install
-run_posix rigwright "~\"$P/Models\" ~\"$P/Objects\""
-run_windows Rigwright.exe "~\"$CW\\Models\" ~\"$CW\\Objects\""
+both rig_install rigwright "~\"%R/Models\" ~\"%R/Objects\""
 expect_boxes <<EOF
 BOX${T}unowned${T}ok${T}Model File Error${T}Could not open model file: $CW\\Models\\gone.lod.
 BOX${T}unowned${T}ok${T}Model Install Error${T}Problem installing model $CW\\Models\\d_plane.ihr in ZO.lod file.<LF>
@@ -218,13 +225,9 @@ MessageBeep(0xFFFFFFFF)
 MessageBeep(0xFFFFFFFF)
 EOF
 same_folder Objects
-changed Objects/ZarnoObj.hdr
-changed Objects/ZarnoObj.lod
 end_case "install run: 3 boxes, ZarnoObj.hdr and ZarnoObj.lod as POSIX"
 
-new_case rig_check
-run_posix rigwright "@check ~\"$P/Models\" ~\"check\""
-run_windows Rigwright.exe "@check ~\"$CW\\Models\" ~\"check\""
+both rig_check rigwright "@check ~\"%R/Models\" ~\"check\""
 expect_boxes <<EOF
 BOX${T}unowned${T}ok${T}Rigwright Error Report${T}List of errors in file: $CW\\Models\\\\ErrorList.txt
 EXIT 1
@@ -237,25 +240,18 @@ same_folder Objects
 unchanged_registered
 end_case "check run on the registered object folder: report box, ErrorList.txt as POSIX"
 
-new_case rig_compact
-run_posix rigwright "@compact ~\"$P/Models\" ~\"$P/Objects\""
-run_windows Rigwright.exe "@compact ~\"$CW\\Models\" ~\"$CW\\Objects\""
+both rig_compact rigwright "@compact ~\"%R/Models\" ~\"%R/Objects\""
 expect_boxes <<EOF
 EXIT 1
 EOF
 same_folder Objects
-changed Objects/ZarnoObj.lod
-changed Objects/ZarnoObj.hdr
 end_case "compact run with the progress dialog"
 
-new_case rig_distance
-run_posix rigwright "@distance -1 -1 2000 90000 ~\"$P/Models\" ~\"$P/Objects\""
-run_windows Rigwright.exe "@distance -1 -1 2000 90000 ~\"$CW\\Models\" ~\"$CW\\Objects\""
+both rig_distance rigwright "@distance -1 -1 2000 90000 ~\"%R/Models\" ~\"%R/Objects\""
 expect_boxes <<EOF
 EXIT 1
 EOF
 same_folder Objects
-changed Objects/ZarnoObj.hdr
 end_case "distance run"
 
 # No arguments: the object folder is the current directory, the models
@@ -277,7 +273,6 @@ MessageBeep(0xFFFFFFFF)
 MessageBeep(0xFFFFFFFF)
 EOF
 same_folder Objects
-changed Objects/ZarnoObj.hdr
 end_case "empty argument line: current directory and its Models folder"
 
 new_case rig_no_header
@@ -302,36 +297,27 @@ end_case "no install-parent file"
 
 # ---- Skinwright -------------------------------------------------------------------
 
-new_case skin_normal
-run_posix skinwright "~\"$P/Skins\" ~\"$P/Objects\""
-run_windows Skinwright.exe "~\"$CW\\Skins\" ~\"$CW\\Objects\""
+both skin_normal skinwright "~\"%R/Skins\" ~\"%R/Objects\""
 expect_boxes <<EOF
 EXIT 1
 MessageBeep(0xFFFFFFFF)
 MessageBeep(0xFFFFFFFF)
 EOF
 same_folder Objects
-changed Objects/ZarnoObj.tex
-changed Objects/ZarnoObj.hdr
 end_case "normal run with the compaction's progress dialog"
 
 # The texture folder unquoted, with blanks, to the end of the line; the
 # object folder is the current directory.
-new_case skin_unquoted
-run_posix skinwright "~$P/Skins" "$P/Objects"
-run_windows Skinwright.exe "~$CW\\Skins" "$X/Objects"
+both skin_unquoted skinwright "~%R/Skins" "%R/Objects"
 expect_boxes <<EOF
 EXIT 1
 MessageBeep(0xFFFFFFFF)
 MessageBeep(0xFFFFFFFF)
 EOF
 same_folder Objects
-changed Objects/ZarnoObj.tex
 end_case "unquoted texture folder with blanks, current directory as object folder"
 
-new_case skin_dds
-run_posix skinwright "@dds ~\"$P/Skins\" ~\"$P/Objects\""
-run_windows Skinwright.exe "@dds ~\"$CW\\Skins\" ~\"$CW\\Objects\""
+both skin_dds skinwright "@dds ~\"%R/Skins\" ~\"%R/Objects\""
 expect_boxes <<EOF
 EXIT 1
 MessageBeep(0xFFFFFFFF)
@@ -341,9 +327,7 @@ same_folder Objects
 [ -f "$X/Objects/ZarnoObj/3.dds" ] && [ -f "$X/Objects/ZarnoObj/12.dds" ] || fail "the DDS copies are missing"
 end_case "DDS run"
 
-new_case skin_check
-run_posix skinwright "@check ~\"$P/Skins\" ~\"check\""
-run_windows Skinwright.exe "@check ~\"$CW\\Skins\" ~\"check\""
+both skin_check skinwright "@check ~\"%R/Skins\" ~\"check\""
 expect_boxes <<EOF
 EXIT 1
 MessageBeep(0xFFFFFFFF)
@@ -364,9 +348,7 @@ EOF
 unchanged_registered
 end_case "check run without images"
 
-new_case skin_palette
-run_posix skinwright "~\"$P/PaletteSkins\" ~\"$P/PaletteObjects\""
-run_windows Skinwright.exe "~\"$CW\\PaletteSkins\" ~\"$CW\\PaletteObjects\""
+both skin_palette skinwright "~\"%R/PaletteSkins\" ~\"%R/PaletteObjects\""
 expect_boxes <<EOF
 BOX${T}owned${T}ok${T}Palette Error${T}No O4 palette<TAB>match. You need to save this BMP with a O4 palette.
 EXIT 1
@@ -385,7 +367,7 @@ MessageBeep(0xFFFFFFFF)
 EOF
 end_case "missing ZarnoObj.hdr: a beep, no box"
 
-# ---- the Win32 tests of platform, shell and replacement --------------------------------
+# ---- the Win32 tests of shell, dialog, registry and replacement --------------------------------
 
 run_win32_test() {
   case_name=$1
@@ -402,7 +384,6 @@ run_win32_test() {
   end_case "$(tail -n 1 "$work/out/$1.txt")"
 }
 
-run_win32_test win32_platform_test
 run_win32_test replace_fault_test
 
 case_name=win32_shell_test

@@ -1,7 +1,7 @@
 // The Win32 shell and progress dialog on a real (Wine) window system: the
 // order of creation step, start command and exit, the hidden main window,
 // the close command, the start-up failure, and the "PBDLG" dialog with its
-// bar. Run under box_clicker, which answers the start-up failure boxes and
+// bar, and the registry key the object folder is read from. Run under box_clicker, which answers the start-up failure boxes and
 // prints them for the test script to check:
 //
 //   box_clicker 30 win32_shell_test.exe <file holding an empty line>
@@ -21,6 +21,8 @@ namespace {
 
 constexpr char kTitle[] = "ShellTest";
 constexpr char kStartupFailure[] = "ShellTest couldn't start!";
+// The key the registry check creates and uses; never the host's own.
+constexpr char kTestKey[] = "Software\\Vantorelle\\ZarnoWin32Test";
 
 std::string ClassNameOf(HWND window) {
   char name[64] = {};
@@ -184,10 +186,55 @@ void AFailingCreationStepStopsTheStart(HINSTANCE instance) {
   CHECK(MainWindow() == nullptr);
 }
 
+// ---- the registry key -----------------------------------------------------------
+
+void SetTestValue(const char* name, DWORD type, const std::string& data) {
+  HKEY key = nullptr;
+  CHECK(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
+        ERROR_SUCCESS);
+  CHECK(::RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
+                         static_cast<DWORD>(data.size() + (type == REG_SZ ? 1 : 0))) == ERROR_SUCCESS);
+  ::RegCloseKey(key);
+}
+
+void ReadRegistryValueTakesOnlyWhatFits() {
+  Win32Platform platform;
+  ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kTestKey);
+  std::string value = "argument";
+  CHECK(platform.ReadRegistryValue(kTestKey, "objectDir", value));  // the key is created
+  CHECK_EQ(value, std::string("argument"));
+  HKEY key = nullptr;
+  CHECK(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_READ, &key) == ERROR_SUCCESS);
+  ::RegCloseKey(key);
+
+  SetTestValue("objectDir", REG_SZ, "D:\\Orvane\\Objects");
+  CHECK(platform.ReadRegistryValue(kTestKey, "objectDir", value));
+  CHECK_EQ(value, std::string("D:\\Orvane\\Objects"));
+
+  const std::string longest(255, 'k');
+  SetTestValue("longest", REG_SZ, longest);
+  CHECK(platform.ReadRegistryValue(kTestKey, "longest", value));
+  CHECK_EQ(value, longest);
+
+  value = "argument";
+  SetTestValue("tooLong", REG_SZ, std::string(256, 'l'));
+  CHECK(platform.ReadRegistryValue(kTestKey, "tooLong", value));
+  CHECK_EQ(value, std::string("argument"));
+
+  SetTestValue("unterminated", REG_BINARY, std::string(256, 'u'));
+  CHECK(platform.ReadRegistryValue(kTestKey, "unterminated", value));
+  CHECK_EQ(value, std::string("argument"));
+
+  CHECK(platform.ReadRegistryValue(kTestKey, "missing", value));
+  CHECK_EQ(value, std::string("argument"));
+  ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kTestKey);
+}
+
 }  // namespace
 }  // namespace zarno
 
 int main() {
+  zarno::ReadRegistryValueTakesOnlyWhatFits();
   HINSTANCE instance = ::GetModuleHandleA(nullptr);
   zarno::AJobRunsOnceBetweenCreationAndExit(instance);
   ::UnregisterClassA("MainWindow", instance);
