@@ -63,21 +63,12 @@ class HeaderFileTest : public ::testing::Test {
   const std::string path = folder / "ZarnoObj.hdr";
   RecordingPlatform platform;
 };
-using FileSizeByNameTest = HeaderFileTest;
 using ReadWholeFileTest = HeaderFileTest;
 using ReplaceFileContentsTest = HeaderFileTest;
 using LoadHeaderDatabaseTest = HeaderFileTest;
 using SaveHeaderDatabaseTest = HeaderFileTest;
 
 // ---- file helpers ----------------------------------------------------------
-
-TEST_F(FileSizeByNameTest, GivesTheSizeOrMinusOne) {
-  ASSERT_TRUE(WriteFile(folder / "a.lod", Sequence(300)));
-  ASSERT_TRUE(WriteFile(folder / "empty.lod", {}));
-  EXPECT_EQ(FileSizeByName(platform, folder / "a.lod"), 300);
-  EXPECT_EQ(FileSizeByName(platform, folder / "empty.lod"), 0);
-  EXPECT_EQ(FileSizeByName(platform, folder / "missing.lod"), -1);
-}
 
 TEST_F(ReadWholeFileTest, ReadsEveryByteOrFails) {
   const Bytes content = Sequence(70000);
