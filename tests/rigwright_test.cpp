@@ -58,7 +58,7 @@ struct World {
   TempFolder temp;
   ObjectFolder f = ObjectFolderAt(temp.Path());
   RecordingPlatform platform;
-  HeaderSpec spec = StandardHeaderSpec();  // as written before the run
+  HeaderSpec before = StandardHeaderSpec();  // as written before the run
   std::optional<HeaderSpec> hdr;           // ZarnoObj.hdr afterwards; nothing: unchanged
   std::optional<Bytes> lod;                // ZarnoObj.lod afterwards; nothing: unchanged
   std::vector<MessageBoxRecord> boxes;     // shown before the case's own boxes
@@ -68,9 +68,9 @@ struct World {
     for (size_t at; (at = text.find("$R")) != std::string::npos;) text.replace(at, 2, temp.Path().string());
     return text;
   }
-  void Write() { ASSERT_TRUE(WriteObjectFolder(f, spec)); }
+  void Write() { ASSERT_TRUE(WriteObjectFolder(f, before)); }
   // The header as written, to be changed into the one expected.
-  HeaderSpec& Saved() { return hdr ? *hdr : hdr.emplace(spec); }
+  HeaderSpec& Saved() { return hdr ? *hdr : hdr.emplace(before); }
   void AddIhr(const std::string& name, const IhrSpec& ihr) { ASSERT_TRUE(WriteIhrFile(f.modelDir / name, ihr)); }
   void Raw(const std::string& name, std::string_view text) {
     ASSERT_TRUE(WriteFile(f.modelDir / name, Bytes(text.begin(), text.end())));
@@ -82,7 +82,7 @@ struct World {
   }
   // Expects the store as written with `blobs` appended 10 bytes apart.
   void Appended(std::initializer_list<Bytes> blobs) {
-    lod = BuildLodFile(spec);
+    lod = BuildLodFile(before);
     for (const Bytes& blob : blobs) lod = Cat(Cat(*lod, Bytes(10, 0)), blob);
   }
   void ReadOnly(const fs::path& path) { ::chmod(path.c_str(), 0444); }
@@ -165,9 +165,9 @@ void FailingFiles(World& w, int count, bool checkRun) {
 
 // Records 0 to 3 at 10, 120, 180, 260; the parents refer to 0 and 2 only.
 void CompactExample(World& w) {
-  w.spec.lods = {{100, 1, 2, 10, 100}, {200, 1, 2, 120, 50}, {300, 1, 2, 180, 70}, {400, 1, 2, 260, 30}};
-  w.spec.parents[0].lodRefs = {{0, 1.0f}, {-1, 2.0f}};  // lodRef 0 names record 0
-  w.spec.parents[1].lodRefs = {{5, 3.0f}}, w.spec.parents[2].lodRefs = {{-1, 4.0f}};
+  w.before.lods = {{100, 1, 2, 10, 100}, {200, 1, 2, 120, 50}, {300, 1, 2, 180, 70}, {400, 1, 2, 260, 30}};
+  w.before.parents[0].lodRefs = {{0, 1.0f}, {-1, 2.0f}};  // lodRef 0 names record 0
+  w.before.parents[1].lodRefs = {{5, 3.0f}}, w.before.parents[2].lodRefs = {{-1, 4.0f}};
   w.Write();
   w.Saved().lods = {{100, 1, 2, 0, 100}, {200, 1, 2, 0, 0}, {300, 1, 2, 100, 70}, {400, 1, 2, 0, 0}};
   w.lod = Cat(BlobBytes(0, 100), BlobBytes(2, 70));
@@ -176,8 +176,8 @@ void CompactExample(World& w) {
 // Parent 2 with the distances `before` and the class table as given; expects
 // the distances `after`, or an unchanged header when there are none.
 void Distances(World& w, std::vector<float> before, std::vector<ClassSpec> classes, std::vector<float> after) {
-  w.spec.parents[2].lodRefs.clear();
-  for (float d : before) w.spec.parents[2].lodRefs.push_back({-1, d});
+  w.before.parents[2].lodRefs.clear();
+  for (float d : before) w.before.parents[2].lodRefs.push_back({-1, d});
   w.Write();
   ClassTableSpec table;
   table.classes = std::move(classes);
@@ -189,7 +189,7 @@ const Case kCases[] = {
     // ---- install runs ----
     {"FreeRecordsFirstThenNewOnesTenBytesApart", "" FOLDERS,
      [](World& w) {
-       w.spec.parents[1].hostParam6 = 0xBEEF, w.spec.parents[1].hostParam7 = 0x1234;
+       w.before.parents[1].hostParam6 = 0xBEEF, w.before.parents[1].hostParam7 = 0x1234;
        w.Write();
        const IhrSpec tank = Ihr(3, {{8000.0f, -1, "tank_hi.3ds"}, {2000.0f, 2, "unused"}, {500.0f, -1, "Tank.Lo.x"}});
        const IhrSpec jeep = Ihr(4, {{3000.0f, -1, "jeep.3ds"}});
@@ -237,7 +237,7 @@ const Case kCases[] = {
      {Warn("Problem installing model $R/Models/f21.ihr in ZO.lod file.  Aborting", "Model Install Error")}},
     {"AppendsBehindABlobAtOffsetZero", "" FOLDERS,
      [](World& w) {
-       w.spec.lods = {{9, 9, 9, 0, 50}}, w.spec.parents.resize(1), w.spec.parents[0].lodRefs = {{1, 100.0f}};
+       w.before.lods = {{9, 9, 9, 0, 50}}, w.before.parents.resize(1), w.before.parents[0].lodRefs = {{1, 100.0f}};
        w.Write();
        const IhrSpec ihr = Ihr(1, {{100.0f, -1, "m.3ds"}});
        w.AddIhr("m.ihr", ihr);
@@ -269,7 +269,7 @@ const Case kCases[] = {
     {"AMissingHeaderEndsTheJob", "" FOLDERS, [](World& w) { fs::remove(w.f.hdrPath); },
      {Stop("Can not open ZarnoObj.hdr: $R/Objects/ZarnoObj.hdr")}},
     {"AHeaderThatCannotBeReadWholeIsNeverBuiltUpon", "@check" FOLDERS,
-     [](World& w) { w.spec.colorCount = 2001, w.Write(), OneParent(w); },
+     [](World& w) { w.before.colorCount = 2001, w.Write(), OneParent(w); },
      {Stop("Can not read ZarnoObj.hdr: $R/Objects/ZarnoObj.hdr (the colour count is 0 or above the limit)",
            "File Read Error")}},
     {"NoInstallParentFiles", "" FOLDERS, [](World&) {}, {Stop("No Install Parent files (.ihr) found.", "Error")}},
@@ -337,7 +337,7 @@ const Case kCases[] = {
     {"ADamagedStoreIsRefused", "@compact" FOLDERS,
      [](World& w) {
        CompactExample(w), w.hdr.reset();
-       w.lod = BuildLodFile(w.spec), w.lod->resize(249);  // record 2 ends at 250
+       w.lod = BuildLodFile(w.before), w.lod->resize(249);  // record 2 ends at 250
        ASSERT_TRUE(WriteFile(w.f.lodPath, *w.lod));
      },
      {Stop("ZarnoObj.lod is damaged: record 2 runs past the end of $R/Objects/ZarnoObj.lod")}, 0, nullptr,
