@@ -1,153 +1,153 @@
 #include "tests/support/recording_platform.h"
 
+#include <sstream>
+
 #include "core/wine_registry_posix.h"
 
 namespace zarno {
-
 namespace {
 
-const char* BoxIconName(BoxIcon icon) {
-  switch (icon) {
-    case BoxIcon::kNone: return "kNone";
-    case BoxIcon::kHand: return "kHand";
-    case BoxIcon::kExclamation: return "kExclamation";
-    case BoxIcon::kAsterisk: return "kAsterisk";
-  }
-  return "?";
-}
-
-const char* ProgressKindName(ProgressCall::Kind kind) {
-  switch (kind) {
-    case ProgressCall::Kind::kOpen: return "Open";
-    case ProgressCall::Kind::kSetRange: return "SetRange";
-    case ProgressCall::Kind::kSetPosition: return "SetPosition";
-    case ProgressCall::Kind::kClose: return "Close";
-  }
-  return "?";
-}
-
-const char* FileOperationName(FileOperation operation) {
-  switch (operation) {
-    case FileOperation::kFindFiles: return "FindFiles";
-    case FileOperation::kFileSize: return "FileSize";
-    case FileOperation::kOpenFile: return "OpenFile";
-    case FileOperation::kViewFile: return "ViewFile";
-    case FileOperation::kCopyFile: return "CopyFile";
-    case FileOperation::kReplaceFile: return "ReplaceFile";
-    case FileOperation::kRemoveFile: return "RemoveFile";
-  }
-  return "?";
-}
-
 std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
   return text;
 }
 
+// An open file whose every operation the platform counts; a failed one does
+// not reach the file, except a close, which lets the file go as the system's does.
+class CountedFile : public File {
+ public:
+  CountedFile(std::unique_ptr<File> inner, RecordingPlatform& platform, std::string path, OpenMode mode)
+      : inner_(std::move(inner)), platform_(platform), path_(std::move(path)), writes_(mode != OpenMode::kRead) {}
+  size_t Read(void* buffer, size_t size) override {
+    platform_.NoteTransfer(size);
+    const size_t got = Allow(op::kRead) ? inner_->Read(buffer, size) : 0;
+    return platform_.Done(), got;
+  }
+  bool Write(const void* data, size_t size) override {
+    platform_.NoteTransfer(size);
+    return Finish(Allow(op::kWrite, true) && inner_->Write(data, size));
+  }
+  bool Seek(uint64_t offset) override { return Finish(Allow(op::kSeek) && inner_->Seek(offset)); }
+  std::optional<uint64_t> Size() override {
+    const std::optional<uint64_t> size = Allow(op::kSize) ? inner_->Size() : std::nullopt;
+    return platform_.Done(), size;
+  }
+  bool Flush() override { return Finish(Allow(op::kFlush, true) && inner_->Flush()); }
+  bool Close() override {
+    const bool allowed = Allow(op::kClose, writes_);
+    return Finish(inner_->Close() && allowed);
+  }
+
+ private:
+  bool Allow(std::string_view kind, bool needsRoom = false) { return platform_.Allow(kind, path_, needsRoom); }
+  bool Finish(bool result) { return platform_.Done(), result; }
+  std::unique_ptr<File> inner_;
+  RecordingPlatform& platform_;
+  std::string path_;
+  bool writes_;
+};
+
 }  // namespace
 
-std::ostream& operator<<(std::ostream& out, BoxIcon icon) { return out << BoxIconName(icon); }
-
 std::ostream& operator<<(std::ostream& out, const MessageBoxRecord& box) {
-  return out << "{text \"" << box.text << "\", caption \"" << box.caption << "\", " << box.icon
+  return out << "{\"" << box.text << "\", \"" << box.caption << "\", icon " << static_cast<int>(box.icon)
              << (box.ownedByMainWindow ? ", owned" : "") << "}";
 }
 
 std::ostream& operator<<(std::ostream& out, const ProgressCall& call) {
-  return out << ProgressKindName(call.kind) << "(" << call.value << ")";
+  static const char* const kNames[] = {"Open", "SetRange", "SetPosition", "Close"};
+  return out << kNames[static_cast<int>(call.kind)] << "(" << call.value << ")";
 }
 
-std::ostream& operator<<(std::ostream& out, FileOperation operation) {
-  return out << FileOperationName(operation);
-}
-
-std::ostream& operator<<(std::ostream& out, const FileOperationRecord& record) {
-  out << record.operation << "(\"" << record.path << "\"";
-  if (!record.target.empty()) out << ", \"" << record.target << "\"";
-  return out << ")";
+std::ostream& operator<<(std::ostream& out, const Operation& operation) {
+  out << operation.kind << "(\"" << operation.path << "\"";
+  if (!operation.target.empty()) out << ", \"" << operation.target << "\"";
+  return out << ")" << (operation.failed ? " failed" : "");
 }
 
 RecordingPlatform::RecordingPlatform(std::string programName)
     : PosixPlatform(std::move(programName), false), currentDirectory_(PosixPlatform::CurrentDirectory()) {}
 
-void RecordingPlatform::ShowMessageBox(std::string_view text, std::string_view caption, BoxIcon icon,
-                                       bool ownedByMainWindow) {
-  messageBoxes_.push_back({std::string(text), std::string(caption), icon, ownedByMainWindow});
-}
-
-void RecordingPlatform::ProgressOpen(int32_t stage) {
-  progressCalls_.push_back({ProgressCall::Kind::kOpen, stage});
-}
-
-void RecordingPlatform::ProgressSetRange(uint32_t maximum) {
-  progressCalls_.push_back({ProgressCall::Kind::kSetRange, maximum});
-}
-
-void RecordingPlatform::ProgressSetPosition(uint32_t position) {
-  progressCalls_.push_back({ProgressCall::Kind::kSetPosition, position});
-}
-
-void RecordingPlatform::ProgressClose() { progressCalls_.push_back({ProgressCall::Kind::kClose, 0}); }
-
-// ---- registry --------------------------------------------------------------
-
-std::string RecordingPlatform::RegistryName(const std::string& keyPath, const std::string& valueName) {
-  return LowerAscii(keyPath) + '\0' + LowerAscii(valueName);
-}
-
 void RecordingPlatform::SetRegistryValue(const std::string& keyPath, const std::string& valueName,
                                          const std::string& value) {
-  registry_[RegistryName(keyPath, valueName)] = value;
+  registry_[LowerAscii(keyPath) + '\0' + LowerAscii(valueName)] = value;
 }
 
 bool RecordingPlatform::ReadRegistryValue(const std::string& keyPath, const std::string& valueName,
                                           std::string& value) {
-  registryReads_.emplace_back(keyPath, valueName);
   if (registryKeyUnavailable_) return false;
-  auto found = registry_.find(RegistryName(keyPath, valueName));
+  auto found = registry_.find(LowerAscii(keyPath) + '\0' + LowerAscii(valueName));
   if (found != registry_.end() && found->second.size() < kRegistryValueCapacity) value = found->second;
   return true;
 }
 
-// ---- files ---------------------------------------------------------------
+void RecordingPlatform::FailNth(std::string_view kind, std::string pathEnd, int nth) {
+  FailWhen([kind, pathEnd = std::move(pathEnd), nth, seen = 0](const Operation& o) mutable {
+    return o.kind == kind && o.path.ends_with(pathEnd) && ++seen == nth;
+  });
+}
 
-bool RecordingPlatform::Allow(FileOperation operation, const std::string& path, const std::string& target) {
-  fileOperations_.push_back({operation, path, target});
-  return fileOperations_.size() != failAt_;
+bool RecordingPlatform::Allow(std::string_view kind, const std::string& path, bool needsRoom,
+                              const std::string& target) {
+  operations_.push_back({kind, path, target});
+  Operation& o = operations_.back();
+  const size_t number = operations_.size();
+  const bool byNumber = (mode_ == FaultMode::kOnce && number == faultAt_) ||
+                        (mode_ == FaultMode::kFromThenOn && number >= faultAt_) ||
+                        (mode_ == FaultMode::kDiskFull && number >= faultAt_ && needsRoom);
+  o.failed = byNumber || (rule_ && rule_(o));
+  return !o.failed;
+}
+
+bool RecordingPlatform::FailedAny(std::string_view kind) const {
+  for (const Operation& o : operations_) {
+    if (o.failed && (kind.empty() || o.kind == kind)) return true;
+  }
+  return false;
+}
+
+std::string RecordingPlatform::Describe() const {
+  std::ostringstream text;
+  for (size_t i = 0; i < operations_.size(); ++i) text << i + 1 << ' ' << operations_[i] << '\n';
+  return text.str();
 }
 
 std::vector<std::string> RecordingPlatform::FindFiles(const std::string& pattern) {
-  if (!Allow(FileOperation::kFindFiles, pattern)) return {};
-  return PosixPlatform::FindFiles(pattern);
+  std::vector<std::string> found = Allow(op::kFindFiles, pattern, false) ? PosixPlatform::FindFiles(pattern)
+                                                                         : std::vector<std::string>{};
+  return Done(), found;
 }
 
 std::optional<uint64_t> RecordingPlatform::FileSize(const std::string& path) {
-  if (!Allow(FileOperation::kFileSize, path)) return std::nullopt;
-  return PosixPlatform::FileSize(path);
+  const std::optional<uint64_t> size = Allow(op::kFileSize, path, false) ? PosixPlatform::FileSize(path) : std::nullopt;
+  return Done(), size;
 }
 
 std::unique_ptr<File> RecordingPlatform::OpenFile(const std::string& path, OpenMode mode) {
-  if (!Allow(FileOperation::kOpenFile, path)) return nullptr;
-  return PosixPlatform::OpenFile(path, mode);
+  std::unique_ptr<File> file = Allow(op::kOpenFile, path, mode == OpenMode::kCreate)
+                                   ? PosixPlatform::OpenFile(path, mode) : nullptr;
+  Done();
+  return file ? std::make_unique<CountedFile>(std::move(file), *this, path, mode) : nullptr;
 }
 
 std::unique_ptr<FileView> RecordingPlatform::ViewFile(const std::string& path) {
-  if (!Allow(FileOperation::kViewFile, path)) return nullptr;
-  return PosixPlatform::ViewFile(path);
+  std::unique_ptr<FileView> view = Allow(op::kViewFile, path, false) ? PosixPlatform::ViewFile(path) : nullptr;
+  return Done(), view;
 }
 
 bool RecordingPlatform::CopyFile(const std::string& from, const std::string& to) {
-  return Allow(FileOperation::kCopyFile, from, to) && PosixPlatform::CopyFile(from, to);
+  const bool copied = Allow(op::kCopyFile, from, true, to) && PosixPlatform::CopyFile(from, to);
+  return Done(), copied;
 }
 
 bool RecordingPlatform::ReplaceFile(const std::string& from, const std::string& to) {
-  return Allow(FileOperation::kReplaceFile, from, to) && PosixPlatform::ReplaceFile(from, to);
+  const bool replaced = Allow(op::kReplaceFile, from, false, to) && PosixPlatform::ReplaceFile(from, to);
+  return Done(), replaced;
 }
 
 bool RecordingPlatform::RemoveFile(const std::string& path) {
-  return Allow(FileOperation::kRemoveFile, path) && PosixPlatform::RemoveFile(path);
+  const bool removed = Allow(op::kRemoveFile, path, false) && PosixPlatform::RemoveFile(path);
+  return Done(), removed;
 }
 
 }  // namespace zarno

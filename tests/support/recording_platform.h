@@ -1,17 +1,16 @@
-// The tests' platform: files are real (in temporary folders), everything
-// the user would see or the machine would hold is recorded instead. Message
-// boxes, beeps, close requests and progress calls are kept in order; the
-// registry and the current directory are set by the test. Any file
-// operation can be made to fail, to walk the failure paths.
+// The tests' platform: files are real (in temporary folders); what the user
+// would see or the machine would hold is recorded or set by the test. Every
+// file operation, those of open files included, is counted and can be made
+// to fail: the Nth one, by a rule, from the Nth on, or as a full disk.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <ostream>
 #include <string>
-#include <utility>
+#include <string_view>
 #include <vector>
 
 #include "core/platform_posix.h"
@@ -19,92 +18,78 @@
 namespace zarno {
 
 struct MessageBoxRecord {
-  std::string text;
-  std::string caption;
+  std::string text, caption;
   BoxIcon icon = BoxIcon::kNone;
   bool ownedByMainWindow = false;
-
   bool operator==(const MessageBoxRecord&) const = default;
 };
 
 struct ProgressCall {
-  enum class Kind { kOpen, kSetRange, kSetPosition, kClose };
-  Kind kind;
+  enum class Kind { kOpen, kSetRange, kSetPosition, kClose } kind;
   int64_t value = 0;  // the stage, maximum or position; 0 for kClose
-
   bool operator==(const ProgressCall&) const = default;
 };
 
-// The file operations of the platform, as counted by the fault injection.
-enum class FileOperation {
-  kFindFiles,
-  kFileSize,
-  kOpenFile,
-  kViewFile,
-  kCopyFile,
-  kReplaceFile,
-  kRemoveFile
-};
+// The names operations are counted under.
+namespace op {
+inline constexpr std::string_view kFindFiles = "FindFiles", kFileSize = "FileSize", kOpenFile = "OpenFile",
+                                  kViewFile = "ViewFile", kCopyFile = "CopyFile", kReplaceFile = "ReplaceFile",
+                                  kRemoveFile = "RemoveFile", kRead = "Read", kWrite = "Write", kSeek = "Seek",
+                                  kFlush = "Flush", kClose = "Close", kSize = "Size";
+}  // namespace op
 
-struct FileOperationRecord {
-  FileOperation operation;
+struct Operation {
+  std::string_view kind;
   std::string path;    // the pattern, path, or source of a copy or replacement
-  std::string target;  // the destination of a copy or replacement, else empty
-
-  bool operator==(const FileOperationRecord&) const = default;
+  std::string target;  // the destination of a copy or replacement
+  bool failed = false;
 };
 
-std::ostream& operator<<(std::ostream& out, BoxIcon icon);
+enum class FaultMode { kNone, kOnce, kFromThenOn, kDiskFull };
+
 std::ostream& operator<<(std::ostream& out, const MessageBoxRecord& box);
 std::ostream& operator<<(std::ostream& out, const ProgressCall& call);
-std::ostream& operator<<(std::ostream& out, FileOperation operation);
-std::ostream& operator<<(std::ostream& out, const FileOperationRecord& record);
+std::ostream& operator<<(std::ostream& out, const Operation& operation);
 
 class RecordingPlatform : public PosixPlatform {
  public:
+  using Rule = std::function<bool(const Operation&)>;
   explicit RecordingPlatform(std::string programName = "rigwright");
 
-  // ---- what was shown ----------------------------------------------------
   const std::vector<MessageBoxRecord>& MessageBoxes() const { return messageBoxes_; }
   int32_t Beeps() const { return beeps_; }
-  // The texts of SignalFailure, in order (each also counted as a beep).
-  const std::vector<std::string>& Failures() const { return failures_; }
+  const std::vector<std::string>& Failures() const { return failures_; }  // SignalFailure texts
   const std::vector<ProgressCall>& ProgressCalls() const { return progressCalls_; }
-  // CloseRequests() comes from PosixPlatform.
 
-  // ---- environment -------------------------------------------------------
-  // Sets a registry value; key and value names are matched ignoring case.
+  // Registry names are matched ignoring case.
   void SetRegistryValue(const std::string& keyPath, const std::string& valueName, const std::string& value);
-  // Makes every registry key impossible to open (ReadRegistryValue false).
   void SetRegistryKeyUnavailable(bool unavailable) { registryKeyUnavailable_ = unavailable; }
-  // The (keyPath, valueName) pairs asked for, in order.
-  const std::vector<std::pair<std::string, std::string>>& RegistryReads() const { return registryReads_; }
-  // Nothing stands for a current directory that cannot be had.
   void SetCurrentDirectory(std::optional<std::string> folder) { currentDirectory_ = std::move(folder); }
 
-  // ---- files -------------------------------------------------------------
-  // Every file operation, in order, including those made to fail.
-  const std::vector<FileOperationRecord>& FileOperations() const { return fileOperations_; }
-  // Makes the `count`-th file operation from now (1 is the next one) fail as
-  // the system would: an empty search, no size, no file, false.
-  void FailFileOperation(size_t count) { failAt_ = fileOperations_.size() + count; }
+  const std::vector<Operation>& Operations() const { return operations_; }
+  // Operation `number` (1-based, counted from creation; 0: none) fails as `mode` says.
+  void SetFault(FaultMode mode, size_t number) { mode_ = number ? mode : FaultMode::kNone, faultAt_ = number; }
+  // Every operation the rule picks fails as well.
+  void FailWhen(Rule rule) { rule_ = std::move(rule); }
+  // Only the `nth` operation of `kind` whose path ends with `pathEnd`.
+  void FailNth(std::string_view kind, std::string pathEnd, int nth = 1);
+  void SetAfterOperation(std::function<void(const Operation&)> callback) { after_ = std::move(callback); }
+  bool FailedAny(std::string_view kind = {}) const;
+  std::string Describe() const;  // one line per operation, for messages
+  size_t LargestTransfer() const { return largestTransfer_; }  // the largest single Read or Write
 
-  // ---- Platform ----------------------------------------------------------
   void ShowMessageBox(std::string_view text, std::string_view caption, BoxIcon icon,
-                      bool ownedByMainWindow = false) override;
-  void Beep() override { ++beeps_; }
-  void SignalFailure(std::string_view text) override {
-    failures_.emplace_back(text);
-    ++beeps_;
+                      bool ownedByMainWindow = false) override {
+    messageBoxes_.push_back({std::string(text), std::string(caption), icon, ownedByMainWindow});
   }
-  void ProgressOpen(int32_t stage) override;
-  void ProgressSetRange(uint32_t maximum) override;
-  void ProgressSetPosition(uint32_t position) override;
-  void ProgressClose() override;
-
+  void Beep() override { ++beeps_; }
+  void SignalFailure(std::string_view text) override { failures_.emplace_back(text), ++beeps_; }
+  void ProgressOpen(int32_t stage) override { progressCalls_.push_back({ProgressCall::Kind::kOpen, stage}); }
+  void ProgressSetRange(uint32_t max) override { progressCalls_.push_back({ProgressCall::Kind::kSetRange, max}); }
+  void ProgressSetPosition(uint32_t at) override { progressCalls_.push_back({ProgressCall::Kind::kSetPosition, at}); }
+  void ProgressClose() override { progressCalls_.push_back({ProgressCall::Kind::kClose, 0}); }
   std::optional<std::string> CurrentDirectory() override { return currentDirectory_; }
-  bool ReadRegistryValue(const std::string& keyPath, const std::string& valueName,
-                         std::string& value) override;
+  bool ReadRegistryValue(const std::string& keyPath, const std::string& valueName, std::string& value) override;
 
   std::vector<std::string> FindFiles(const std::string& pattern) override;
   std::optional<uint64_t> FileSize(const std::string& path) override;
@@ -114,23 +99,26 @@ class RecordingPlatform : public PosixPlatform {
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
 
- private:
-  // Records a file operation; false when it is the one to fail.
-  bool Allow(FileOperation operation, const std::string& path, const std::string& target = {});
-  static std::string RegistryName(const std::string& keyPath, const std::string& valueName);
+  // Counts one operation; false when it is to fail. `needsRoom`: a full disk stops it.
+  bool Allow(std::string_view kind, const std::string& path, bool needsRoom, const std::string& target = {});
+  // Calls the after-operation callback for the last operation counted.
+  void Done() { if (after_) after_(operations_.back()); }
+  void NoteTransfer(size_t size) { largestTransfer_ = std::max(largestTransfer_, size); }
 
+ private:
   std::vector<MessageBoxRecord> messageBoxes_;
   int32_t beeps_ = 0;
   std::vector<std::string> failures_;
   std::vector<ProgressCall> progressCalls_;
-
-  std::map<std::string, std::string> registry_;  // RegistryName → value
+  std::map<std::string, std::string> registry_;
   bool registryKeyUnavailable_ = false;
-  std::vector<std::pair<std::string, std::string>> registryReads_;
   std::optional<std::string> currentDirectory_;
-
-  std::vector<FileOperationRecord> fileOperations_;
-  size_t failAt_ = 0;  // 1-based index into fileOperations_ of the one to fail; 0: none
+  std::vector<Operation> operations_;
+  FaultMode mode_ = FaultMode::kNone;
+  size_t faultAt_ = 0;
+  Rule rule_;
+  std::function<void(const Operation&)> after_;
+  size_t largestTransfer_ = 0;
 };
 
 }  // namespace zarno
