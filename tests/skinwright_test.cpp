@@ -66,7 +66,7 @@ struct Stored {  // a BMP texture a compacting run must leave
   uint32_t palette, flags, color;
 };
 struct Fault {  // the nth file operation of this kind on a path with this ending fails
-  FileOperation operation;
+  std::string_view operation;
   std::string pathEnd;
   int nth = 1;
 };
@@ -142,10 +142,10 @@ std::map<std::string, Bytes> FolderContents(const fs::path& folder) {
   return files;
 }
 
-// One run of a case in folders of its own, failing file operation number
-// `failAt` (0: none); `header` and `store` are what the object folder held.
+// One run of a case in folders of its own, with its fault if it has one;
+// `header` and `store` are what the object folder held.
 struct Run {
-  Run(const Case& c, size_t failAt) : tex(root / c.texFolder), store(MakeRandomBytes(c.storeSize, 3)) {
+  explicit Run(const Case& c) : tex(root / c.texFolder), store(MakeRandomBytes(c.storeSize, 3)) {
     fs::create_directories(obj / "ZarnoObj");
     fs::create_directories(tex);
     if (c.before) c.before(header);
@@ -156,7 +156,7 @@ struct Run {
     }
     platform.SetCurrentDirectory(c.cwd ? std::optional(obj.string()) : std::nullopt);
     if (c.registry) platform.SetRegistryValue("Software\\Vantorelle\\Orvane\\4.0", "objectDir", obj.string());
-    if (failAt != 0) platform.FailFileOperation(failAt);
+    if (c.fault) platform.FailNth(c.fault->operation, c.fault->pathEnd, c.fault->nth);
     exitCode = RunSkinwright(platform, Fill(c.line));
   }
   // The text with "$T" and "$O" replaced by the folders.
@@ -175,21 +175,9 @@ struct Run {
   int exitCode = -1;
 };
 
-// The number of the operation the case's fault names, in a run without it.
-size_t FaultNumber(const Case& c) {
-  const Run probe(c, 0);
-  const std::vector<FileOperationRecord>& operations = probe.platform.FileOperations();
-  for (int i = 0, seen = 0; i < int(operations.size()); ++i) {
-    const FileOperationRecord& op = operations[i];
-    const bool named = op.operation == c.fault->operation && op.path.ends_with(c.fault->pathEnd);
-    if (named && ++seen == c.fault->nth) return i + 1;
-  }
-  ADD_FAILURE() << "no such operation: " << c.fault->pathEnd;
-  return 0;
-}
 
 void RunCase(const Case& c) {
-  Run run(c, c.fault ? FaultNumber(c) : 0);
+  Run run(c);
   EXPECT_EQ(run.exitCode, c.exitCode);
   ExpectedFolder(c, run.header, run.store);
   std::map<std::string, Bytes> objectFolder = {{"ZarnoObj", {}}, {"ZarnoObj.tex", run.store}};
@@ -261,7 +249,7 @@ std::vector<Case> Cases() {
        .images = {{"1.bmp", narrow}}, .before = [](HeaderSpec& h) { h.maxTextureSize = 9999; }, .storeSize = 6000,
        .packs = true, .progress = {3, 0, 2}},
       {.what = "an image whose view fails is skipped, the others are stored",
-       .images = {{"1.bmp", Bmp(one)}, {"3.bmp", Bmp(three)}}, .fault = Fault{FileOperation::kViewFile, "/1.bmp"},
+       .images = {{"1.bmp", Bmp(one)}, {"3.bmp", Bmp(three)}}, .fault = Fault{op::kViewFile, "/1.bmp"},
        .stored = {{3, three, 1, 0xA0, 0xFFFF00FF}}, .packs = true, .progress = {4, 0, 2, 3}},
       {.what = "nested and overlapping records: the new data goes behind the largest end",
        .images = {{"3.bmp", Bmp(three)}},
@@ -274,14 +262,14 @@ std::vector<Case> Cases() {
        .before = [](HeaderSpec& h) {
          h.maxTextureSize = 10, h.textures = {Rec(0, 100, 16, 0, 1, 0), {}, Rec(100, 50, 16, 0, 2, 0)};
        },
-       .fault = Fault{FileOperation::kOpenFile, "Zarnoobj.tex", 2},
+       .fault = Fault{op::kOpenFile, "Zarnoobj.tex", 2},
        .after = [oneBlob](HeaderSpec& h, Bytes& s) {
          h.textures[1] = Rec(150, SizeOf(oneBlob), 16, 0xA0, 0xFFFF00FF, 1), h.maxTextureSize = SizeOf(oneBlob);
          Put(s, 150, oneBlob);
        },
        .beeps = 1, .failure = "Can not open ZarnoObj.tex: $O/Zarnoobj.tex", .progress = {3}},
       {.what = "the compaction cannot write the header: the one saved before stays",
-       .images = {{"1.bmp", Bmp(one)}}, .fault = Fault{FileOperation::kOpenFile, "ZarnoObj.hdr.new", 2},
+       .images = {{"1.bmp", Bmp(one)}}, .fault = Fault{op::kOpenFile, "ZarnoObj.hdr.new", 2},
        .after = [oneBlob](HeaderSpec& h, Bytes& s) {
          h.textures[1] = Rec(5500, SizeOf(oneBlob), 16, 0xA0, 0xFFFF00FF, 1), Put(s, 5500, oneBlob);
        },
@@ -359,7 +347,7 @@ std::vector<Case> Cases() {
        },
        .copies = {{"1.dds", {1}}, {"2.dds", {2}}, {"57.dds", {5, 7}}}},
       {.what = "a DDS copy that cannot be made ends the run and keeps no copy", .line = ddsLine,
-       .images = {{"2.dds", {2}}, {"57.dds", {5, 7}}}, .fault = Fault{FileOperation::kCopyFile, "/57.dds"},
+       .images = {{"2.dds", {2}}, {"57.dds", {5, 7}}}, .fault = Fault{op::kCopyFile, "/57.dds"},
        .beeps = 1, .failure = "Can not copy $T//57.dds to $O/ZarnoObj/57.dds.new"},
       {.what = "a check DDS run copies but keeps the header", .line = "@dds ~\"$T\" ~\"check\"",
        .images = {{"8.dds", {8}}, {"1.bmp", Bmp(one)}}, .registry = true, .report = kHead, .copies = {{"8.dds", {8}}}},

@@ -83,7 +83,7 @@ bool RecordingPlatform::ReadRegistryValue(const std::string& keyPath, const std:
 
 void RecordingPlatform::FailNth(std::string_view kind, std::string pathEnd, int nth) {
   FailWhen([kind, pathEnd = std::move(pathEnd), nth, seen = 0](const Operation& o) mutable {
-    return o.kind == kind && o.path.ends_with(pathEnd) && ++seen == nth;
+    return (kind.empty() || o.kind == kind) && o.path.ends_with(pathEnd) && ++seen == nth;
   });
 }
 
@@ -132,7 +132,8 @@ std::unique_ptr<File> RecordingPlatform::OpenFile(const std::string& path, OpenM
 
 std::unique_ptr<FileView> RecordingPlatform::ViewFile(const std::string& path) {
   std::unique_ptr<FileView> view = Allow(op::kViewFile, path, false) ? PosixPlatform::ViewFile(path) : nullptr;
-  return Done(), view;
+  Done();
+  return view;
 }
 
 bool RecordingPlatform::CopyFile(const std::string& from, const std::string& to) {

@@ -71,7 +71,7 @@ class RecordingPlatform : public PosixPlatform {
   void SetFault(FaultMode mode, size_t number) { mode_ = number ? mode : FaultMode::kNone, faultAt_ = number; }
   // Every operation the rule picks fails as well.
   void FailWhen(Rule rule) { rule_ = std::move(rule); }
-  // Only the `nth` operation of `kind` whose path ends with `pathEnd`.
+  // Only the `nth` operation of `kind` (empty: any) whose path ends with `pathEnd`.
   void FailNth(std::string_view kind, std::string pathEnd, int nth = 1);
   void SetAfterOperation(std::function<void(const Operation&)> callback) { after_ = std::move(callback); }
   bool FailedAny(std::string_view kind = {}) const;
