@@ -23,21 +23,16 @@ bool ReadWholeFile(Platform& platform, const std::string& path, std::vector<uint
   return file && ReadOpenedFile(*file, bytes);
 }
 
-namespace {
-
-bool WriteAndClose(File& file, std::span<const uint8_t> bytes) {
-  const bool written = bytes.empty() || file.Write(bytes.data(), bytes.size());
+bool FinishDurably(File& file, bool written) {
   const bool flushed = written && file.Flush();
   const bool closed = file.Close();
-  return written && flushed && closed;
+  return flushed && closed;
 }
-
-}  // namespace
 
 bool WriteFileDurably(Platform& platform, const std::string& path, std::span<const uint8_t> bytes) {
   std::unique_ptr<File> file = platform.OpenFile(path, OpenMode::kCreate);
   if (!file) return false;
-  const bool written = WriteAndClose(*file, bytes);
+  const bool written = FinishDurably(*file, bytes.empty() || file->Write(bytes.data(), bytes.size()));
   file.reset();
   if (!written) platform.RemoveFile(path);
   return written;

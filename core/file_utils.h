@@ -19,6 +19,10 @@ bool ReadOpenedFile(File& file, std::vector<uint8_t>& bytes);
 // Reads a whole file. False when it cannot be opened or read whole.
 bool ReadWholeFile(Platform& platform, const std::string& path, std::vector<uint8_t>& bytes);
 
+// Ends the writing of `file`: when `written` (the writes succeeded), pushes
+// them to the disk; closes it either way. True when all three succeeded.
+bool FinishDurably(File& file, bool written);
+
 // Creates `path` (emptying a file of that name), writes `bytes`, pushes them
 // to the disk and closes the file. On any failure the file is removed.
 bool WriteFileDurably(Platform& platform, const std::string& path, std::span<const uint8_t> bytes);

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "core/block_copy.h"
 #include "core/buffered_file.h"
 #include "core/path_resolver_posix.h"
 #include "core/progress.h"
@@ -21,8 +22,6 @@ namespace zarno {
 
 namespace {
 
-// Block size of CopyFile; the host's stores run to hundreds of megabytes.
-constexpr size_t kCopyBlockSize = 1024 * 1024;
 // The bar's width in characters, not counting title and percentage.
 constexpr uint32_t kProgressBarCells = 40;
 // The largest working-folder name CurrentDirectory asks the system for.

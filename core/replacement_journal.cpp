@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/file_utils.h"
 #include "core/install_paths.h"
 
 namespace zarno {
@@ -21,13 +22,6 @@ std::string JoinPath(std::string_view folderSlash, std::string_view name) {
   return std::string(folderSlash) + std::string(name);
 }
 
-bool WriteWholeFile(Platform& platform, const std::string& path, std::string_view text) {
-  std::unique_ptr<File> file = platform.OpenFile(path, OpenMode::kCreate);
-  if (!file) return false;
-  bool written = file->Write(text.data(), text.size()) && file->Flush();
-  return file->Close() && written;
-}
-
 std::string JournalPath(std::string_view folderSlash) { return JoinPath(folderSlash, kJournalFileName); }
 
 // Where the journal is written before it counts, and where it goes once its
@@ -41,7 +35,9 @@ bool WriteJournal(Platform& platform, std::string_view folderSlash, std::span<co
   for (const PendingFile& file : files) text += file.name + "\n";
   const std::string journal = JournalPath(folderSlash);
   const std::string journalNew = UncountedJournalPath(folderSlash);
-  if (WriteWholeFile(platform, journalNew, text) && platform.ReplaceFile(journalNew, journal)) return true;
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  if (!WriteFileDurably(platform, journalNew, bytes)) return false;
+  if (platform.ReplaceFile(journalNew, journal)) return true;
   platform.RemoveFile(journalNew);
   return false;
 }

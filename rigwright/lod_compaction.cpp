@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_utils.h"
 #include "core/block_copy.h"
 #include "core/format.h"
 #include "core/progress.h"
@@ -101,13 +102,6 @@ bool CopyUsedBlobs(Platform& platform, const HeaderDatabase& db, const std::vect
   return true;
 }
 
-// Makes `file` durable and closes it; false when any step fails.
-bool FlushAndClose(File& file, bool written) {
-  const bool flushed = written && file.Flush();
-  const bool closed = file.Close();
-  return flushed && closed;
-}
-
 // Writes the packed store to ZarnoObj.lod's ".new" file. On failure the
 // ".new" file is gone and `message` names the file.
 bool WritePackedStore(Platform& platform, const InstallPaths& paths, const HeaderDatabase& db,
@@ -125,7 +119,7 @@ bool WritePackedStore(Platform& platform, const InstallPaths& paths, const Heade
   }
   const std::string newPath = NewFilePath(paths.objectDirSlash, kLodFileName);
   std::unique_ptr<File> packed = platform.OpenFile(newPath, OpenMode::kCreate);
-  if (packed && FlushAndClose(*packed, CopyUsedBlobs(platform, db, used, *store, *packed))) return true;
+  if (packed && FinishDurably(*packed, CopyUsedBlobs(platform, db, used, *store, *packed))) return true;
   packed.reset();
   platform.RemoveFile(newPath);
   message = Format("Can not write ZarnoObj.lod: %s", paths.lodPath.c_str());
@@ -148,10 +142,7 @@ bool WriteNewHeader(Platform& platform, const InstallPaths& paths, HeaderDatabas
                     const std::vector<LodRecord>& packed, std::string& message) {
   const std::vector<uint8_t> bytes = HeaderBytesWith(db, packed);
   const std::string newPath = NewFilePath(paths.objectDirSlash, kHeaderFileName);
-  std::unique_ptr<File> header = platform.OpenFile(newPath, OpenMode::kCreate);
-  if (header && FlushAndClose(*header, header->Write(bytes.data(), bytes.size()))) return true;
-  header.reset();
-  platform.RemoveFile(newPath);
+  if (WriteFileDurably(platform, newPath, bytes)) return true;
   message = Format("Can not write ZarnoObj.hdr: %s", paths.hdrPath.c_str());
   return false;
 }

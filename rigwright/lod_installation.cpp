@@ -15,7 +15,6 @@ namespace {
 constexpr uint64_t kLargestLodEnd = std::numeric_limits<uint32_t>::max();
 
 enum class EntryOutcome { kInstalled, kFailed, kLodWriteFailed };
-enum class CopyOutcome { kCopied, kModelReadFailed, kLodWriteFailed };
 
 // A problem with one model file: a line of ErrorList.txt in a check run, a
 // box otherwise. `text` names the file and ends without a line break.
@@ -52,18 +51,10 @@ uint32_t TakeLodRecord(HeaderDatabase& db) {
 
 // Copies the model file's first `size` bytes to ZarnoObj.lod at the append
 // position, in large blocks.
-CopyOutcome CopyModelBlob(ModelJobState& state, File& model, uint64_t size) {
+CopyResult CopyModelBlob(ModelJobState& state, File& model, uint64_t size) {
   File& lod = *state.lodFile;
-  if (!lod.Seek(state.lodAppendOffset)) return CopyOutcome::kLodWriteFailed;
-  std::vector<uint8_t>& buffer = state.copyBuffer;
-  if (buffer.size() < kCopyBlockSize) buffer.resize(kCopyBlockSize);
-  while (size > 0) {
-    const size_t block = static_cast<size_t>(std::min<uint64_t>(size, buffer.size()));
-    if (model.Read(buffer.data(), block) != block) return CopyOutcome::kModelReadFailed;
-    if (!lod.Write(buffer.data(), block)) return CopyOutcome::kLodWriteFailed;
-    size -= block;
-  }
-  return CopyOutcome::kCopied;
+  if (!lod.Seek(state.lodAppendOffset)) return CopyResult::kWriteFailed;
+  return CopyBlocks(model, size, lod, state.copyBuffer);
 }
 
 // Everything that must hold before a byte is written: a size that can be
@@ -91,9 +82,9 @@ EntryOutcome InstallEntry(ModelJobState& state, const std::string& name, int32_t
   if (!size) return ReportUnreadableModel(state, path);
   if (!CanInstall(state, path, *size)) return EntryOutcome::kFailed;
   if (!state.lodFile) return EntryOutcome::kLodWriteFailed;
-  const CopyOutcome copy = CopyModelBlob(state, *model, *size);
-  if (copy == CopyOutcome::kLodWriteFailed) return EntryOutcome::kLodWriteFailed;
-  if (copy == CopyOutcome::kModelReadFailed) return ReportUnreadableModel(state, path);
+  const CopyResult copy = CopyModelBlob(state, *model, *size);
+  if (copy == CopyResult::kWriteFailed) return EntryOutcome::kLodWriteFailed;
+  if (copy == CopyResult::kReadFailed) return ReportUnreadableModel(state, path);
   const uint32_t index = TakeLodRecord(state.db);
   LodRecord& record = state.db.LodTable[index];
   record.fileOffset = static_cast<uint32_t>(state.lodAppendOffset);

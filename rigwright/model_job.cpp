@@ -150,7 +150,7 @@ LoopOutcome RunInstallLoop(ModelJobState& state, const std::vector<std::string>&
 // Closes the files of the loop. In an install run the blobs must be on the
 // disk before the header database that records them is.
 bool CloseLoopFiles(ModelJobState& state) {
-  const bool lodStored = state.settings.checkRun || (state.lodFile->Flush() && state.lodFile->Close());
+  const bool lodStored = state.settings.checkRun || FinishDurably(*state.lodFile, true);
   state.lodFile.reset();
   if (!lodStored) {
     ShowFileFailure(state, Format("Can not write ZarnoObj.lod: %s", state.paths.lodPath.c_str()));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_utils.h"
 #include "core/block_copy.h"
 #include "core/format.h"
 #include "core/progress.h"
@@ -53,12 +54,6 @@ std::optional<uint32_t> RecordPastEnd(const HeaderDatabase& db, const PackedLayo
   return std::nullopt;
 }
 
-bool FlushAndClose(File& file) {
-  const bool flushed = file.Flush();
-  const bool closed = file.Close();
-  return flushed && closed;
-}
-
 // Copies the data of every record in use, in record order, from the old
 // store to `newPath`; the bar follows the record index. On failure `failure`
 // names the file.
@@ -87,14 +82,7 @@ bool WritePackedStore(Platform& platform, const InstallPaths& paths, const Heade
     const TextureRecord& record = db.TextureTable[i];
     if (!CopyFileRange(*old, record.fileOffset, record.dataSize, *packed, buffer)) return false;
   }
-  return FlushAndClose(*packed);
-}
-
-bool WriteNewFile(Platform& platform, const std::string& path, std::span<const uint8_t> bytes) {
-  std::unique_ptr<File> file = platform.OpenFile(path, OpenMode::kCreate);
-  if (!file) return false;
-  const bool written = bytes.empty() || file->Write(bytes.data(), bytes.size());
-  return FlushAndClose(*file) && written;
+  return FinishDurably(*packed, true);
 }
 
 // The texture part of the tables, kept to undo the new layout on a failure.
@@ -125,7 +113,7 @@ bool ReplaceWithPackedFiles(Platform& platform, const InstallPaths& paths, Heade
       db.maxTextureSize};
   ApplyLayout(db, layout);
   const std::string headerNew = NewFilePath(paths.objectDirSlash, kHeaderFileName);
-  if (!WriteNewFile(platform, headerNew, WriteHeaderDatabase(db))) {
+  if (!WriteFileDurably(platform, headerNew, WriteHeaderDatabase(db))) {
     failure = "Can not write ZarnoObj.hdr: " + paths.hdrPath;
     Restore(db, before);
     platform.RemoveFile(headerNew);
