@@ -108,15 +108,4 @@ class LzssEncoder {
   uint32_t lastBest_ = 0;       // length of that match
 };
 
-// Writes the stream of `input` to `output`, which must hold
-// LzssWorstCaseSize(input.size()) bytes, and returns the stream's length (0
-// and nothing written when `output` is too short).
-size_t LzssCompress(std::span<const uint8_t> input, std::span<uint8_t> output);
-std::vector<uint8_t> LzssCompress(std::span<const uint8_t> input);
-
-// Decodes `outputLength` bytes from `stream` into `output`. Bytes of the stream
-// behind the item that completes the output are ignored. Returns false, with
-// `output` emptied, when the stream ends before `outputLength` bytes are made.
-bool LzssDecode(std::span<const uint8_t> stream, size_t outputLength, std::vector<uint8_t>& output);
-
 }  // namespace zarno
