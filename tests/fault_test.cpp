@@ -46,7 +46,9 @@ void Put(const fs::path& path, const Bytes& bytes) { ASSERT_TRUE(WriteFile(path,
 void RigObjects(const fs::path& objects, const HeaderSpec& header) {
   Put(objects / "ZarnoObj.hdr", BuildHeaderFile(header));
   Put(objects / "ZarnoObj.lod", BuildLodFile(header));
-  Put(objects / "Orvane4.ct", BuildClassTableFile({{ClassNaming({1, 2}), ClassNaming({0, 0, 1})}}));
+  ClassTableSpec classes;
+  classes.classes = {ClassNaming({1, 2}), ClassNaming({0, 0, 1})};
+  Put(objects / "Orvane4.ct", BuildClassTableFile(classes));
 }
 
 IhrSpec Ihr(int32_t parent, std::vector<IhrLodEntry> lods) {
