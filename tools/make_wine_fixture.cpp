@@ -2,8 +2,9 @@
 //
 //   <root>/Objects/         ZarnoObj.hdr, ZarnoObj.lod (with one blob no
 //                           parent uses), ZarnoObj.tex, Orvane4.ct, ZarnoObj/
-//   <root>/Models/          five install-parent files in mixed letter case,
+//   <root>/Objects/Models/  five install-parent files in mixed letter case,
 //                           one naming a missing model file, one a folder
+//                           (the default models folder of the object folder)
 //   <root>/NoModels/        empty
 //   <root>/Skins/           BMP images (good, rejected, without number) and
 //                           DDS images
@@ -79,7 +80,8 @@ bool WriteObjects(const fs::path& root) {
 }
 
 bool WriteModels(const fs::path& root) {
-  const ObjectFolder folder = ObjectFolderAt(root);
+  ObjectFolder folder = ObjectFolderAt(root);
+  folder.modelDir = folder.objectDir / "Models";
   IhrSpec hut = Ihr(1, {{1000.0f, -1, "hut.3ds"}});
   hut.crlf = true;
   std::error_code error;
