@@ -1,16 +1,11 @@
-// What only Windows can answer, run under Wine by run_wine_tests.sh: the
-// shell, the owners of message boxes, the "PBDLG" progress dialog, the
-// registry key and a replacement of files that fails midway.
-//
-//   win32_test.exe             the checks, in an empty working folder
-//   win32_test.exe <program>   runs "<program>" %ZARNO_LINE%, answers its
-//                              message boxes and returns its exit code
+// What only Windows answers, run under Wine by run_wine_tests.sh: the shell,
+// the owners of message boxes, the "PBDLG" progress dialog, the registry key
+// and a replacement of files that fails midway.
+//   win32_test.exe            the checks, in an empty working folder
+//   win32_test.exe <program>  runs "<program>" %ZARNO_LINE%, answering its boxes
 #include <atomic>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
-#include <iterator>
-#include <set>
 #include <string>
 
 #include "core/platform_win32.h"
@@ -36,29 +31,21 @@ std::string Text(HWND window) {
 
 HWND MainWindow() { return ::FindWindowA("MainWindow", "Test"); }
 
-// The boxes answered, each as "<owner>:<caption> " (owner: main, none or
-// other); only the answering thread touches it until it is joined.
-std::string boxes;
-std::set<HWND> answered;
-std::atomic<bool> done = false;
+std::string boxes;  // the boxes answered, as "<owner>:<caption> "
 
-// Presses OK in the message boxes of a process: its dialogs without a bar.
+// Presses OK in the message boxes (the dialogs without a bar) of a process.
 void AnswerBoxes(DWORD processId) {
-  std::erase_if(answered, [](HWND box) { return !::IsWindow(box); });
   ::EnumWindows([](HWND window, LPARAM id) -> BOOL {
     DWORD process = 0;
-    char name[16] = {};
     ::GetWindowThreadProcessId(window, &process);
+    char name[16] = {};
     ::GetClassNameA(window, name, sizeof name);
-    if (process != DWORD(id) || !::IsWindowVisible(window) || std::strcmp(name, "#32770") != 0 ||
-        ::GetDlgItem(window, IDC_PROGRESS_BAR) != nullptr) {
-      return TRUE;
-    }
-    if (answered.insert(window).second) {
+    if (process == DWORD(id) && ::IsWindowVisible(window) && name == std::string("#32770") &&
+        ::GetDlgItem(window, IDC_PROGRESS_BAR) == nullptr) {
       const HWND owner = ::GetWindow(window, GW_OWNER);
-      boxes += std::string(owner == nullptr ? "none" : owner == MainWindow() ? "main" : "other") + ":" + Text(window) + " ";
+      boxes += (owner == nullptr ? "none:" : owner == MainWindow() ? "main:" : "other:") + Text(window) + " ";
+      ::SendMessageA(window, WM_COMMAND, IDOK, 0);  // hides the box at once
     }
-    ::PostMessageA(window, WM_COMMAND, IDOK, 0);
     return TRUE;
   }, LPARAM(processId));
 }
@@ -70,7 +57,7 @@ int RunAnswering(const char* program) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  if (!::CreateProcessA(program, command.data(), nullptr, nullptr, 0, 0, nullptr, nullptr, &startup, &process)) {
     return 125;
   }
   while (::WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) AnswerBoxes(process.dwProcessId);
@@ -79,15 +66,14 @@ int RunAnswering(const char* program) {
   return int(code);
 }
 
-// "<position>/<low>-<high> <bar colour> <background> <smooth>" of a bar.
+// "<position>/<low>-<high> <bar colour> <background> <smooth>" of the bar.
 std::string Bar(HWND bar) {
   PBRANGE range = {-1, -1};
   ::SendMessageA(bar, PBM_GETRANGE, FALSE, LPARAM(&range));
   char text[80];
-  std::snprintf(text, sizeof text, "%d/%d-%d %06lx %06lx %d", int(::SendMessageA(bar, PBM_GETPOS, 0, 0)), range.iLow,
-                range.iHigh, static_cast<unsigned long>(::SendMessageA(bar, PBM_GETBARCOLOR, 0, 0)),
-                static_cast<unsigned long>(::SendMessageA(bar, PBM_GETBKCOLOR, 0, 0)),
-                (::GetWindowLongA(bar, GWL_STYLE) & PBS_SMOOTH) != 0);
+  std::snprintf(text, sizeof text, "%d/%d-%d %06x %06x %d", int(::SendMessageA(bar, PBM_GETPOS, 0, 0)),
+                range.iLow, range.iHigh, unsigned(::SendMessageA(bar, PBM_GETBARCOLOR, 0, 0)),
+                unsigned(::SendMessageA(bar, PBM_GETBKCOLOR, 0, 0)), (::GetWindowLongA(bar, GWL_STYLE) & PBS_SMOOTH) > 0);
   return text;
 }
 
@@ -99,12 +85,11 @@ void CheckJob(Win32Platform& platform) {
   const std::pair<int32_t, const char*> stages[] = {{kProgressStageLod, "Compacting ZarnoObj.lod File"},
                                                     {kProgressStageTex, "Compacting ZarnoObj.tex File"}};
   for (const auto& [stage, title] : stages) {
-    platform.ProgressOpen(stage);
-    const HWND dialog = ::FindWindowA("#32770", title);
-    const HWND bar = ::GetDlgItem(dialog, IDC_PROGRESS_BAR);
+    platform.ProgressOpen(stage);  // the stage goes as the dialog's creation parameter
+    const HWND dialog = ::FindWindowA("#32770", title), bar = ::GetDlgItem(dialog, IDC_PROGRESS_BAR);
     CHECK(dialog != nullptr && ::IsWindowVisible(dialog) && ::GetWindow(dialog, GW_OWNER) == main);
     CHECK((::GetWindowLongA(dialog, GWL_STYLE) & (WS_POPUP | WS_CAPTION)) == WS_POPUP);
-    CHECK(Text(::GetDlgItem(dialog, IDC_PROGRESS_TITLE)) == title && Text(::GetDlgItem(dialog, IDC_PROGRESS_NOTE)).empty());
+    CHECK(Text(::GetDlgItem(dialog, IDC_PROGRESS_TITLE)) == title && Text(::GetDlgItem(dialog, IDC_PROGRESS_NOTE)) == "");
     CHECK(Bar(bar) == "0/0-100 00ffff 606000 1");
     ::SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);  // Escape leaves the dialog open
     platform.ProgressSetRange(40);
@@ -116,15 +101,14 @@ void CheckJob(Win32Platform& platform) {
   platform.RequestClose();
 }
 
-// The steps the shell ran ("c" creation, "j" job) and its exit code.
+// The steps the shell ran (c: creation, j: job), its exit code, and whether
+// the main window is left.
 std::string RunShell(bool created, void (*job)(Win32Platform&)) {
   Win32Platform platform;
   std::string steps;
-  const int code = RunWin32Shell(::GetModuleHandleA(nullptr), "Test", platform,
-                                 {"Test couldn't start!",
-                                  [&] { steps += MainWindow() != nullptr ? "c" : "c?"; return created; },
-                                  [&] { steps += "j"; job(platform); }});
-  return steps + std::to_string(code) + (MainWindow() == nullptr ? "" : " window left");
+  const int code = RunWin32Shell(::GetModuleHandleA(nullptr), "Test", platform, {"Test couldn't start!",
+      [&] { return (steps += MainWindow() ? "c" : "c?"), created; }, [&] { steps += "j", job(platform); }});
+  return steps + std::to_string(code) + (MainWindow() ? " window left" : "");
 }
 
 void CheckShell() {
@@ -136,6 +120,8 @@ void CheckShell() {
   CHECK(RunShell(false, nullptr) == "c0");
 }
 
+// A value is taken when its text, up to its first null, fits 256 bytes with
+// that null; the key is created when missing.
 void CheckRegistry() {
   const char* key = "Software\\Vantorelle\\ZarnoWin32Test";
   Win32Platform platform;
@@ -143,13 +129,13 @@ void CheckRegistry() {
   std::string value = "kept";
   CHECK(platform.ReadRegistryValue(key, "value", value) && value == "kept");
   HKEY handle = nullptr;
-  CHECK(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_ALL_ACCESS, &handle) == ERROR_SUCCESS);  // created
+  CHECK(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_ALL_ACCESS, &handle) == ERROR_SUCCESS);
   const struct { DWORD type; std::string data; bool taken; } values[] = {
       {REG_SZ, "D:\\Orvane\\Objects", true}, {REG_SZ, std::string(255, 'k'), true},
       {REG_SZ, std::string(256, 'l'), false}, {REG_BINARY, std::string(256, 'u'), false}};
   for (const auto& [type, data, taken] : values) {
-    ::RegSetValueExA(handle, "value", 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
-                     DWORD(data.size() + (type == REG_SZ)));
+    const DWORD size = DWORD(data.size() + (type == REG_SZ));
+    ::RegSetValueExA(handle, "value", 0, type, reinterpret_cast<const BYTE*>(data.c_str()), size);
     value = "kept";
     CHECK(platform.ReadRegistryValue(key, "value", value) && value == (taken ? data : "kept"));
   }
@@ -157,42 +143,44 @@ void CheckRegistry() {
   ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
 }
 
-class FaultyPlatform : public Win32Platform {
- public:
-  int failing = 0;  // which ReplaceFile call fails, from 1
-  int calls = 0;
+struct FaultyPlatform : Win32Platform {
+  int failing = 0, calls = 0;  // the ReplaceFile call that fails, from 1
   bool ReplaceFile(const std::string& from, const std::string& to) override {
     return ++calls != failing && Win32Platform::ReplaceFile(from, to);
   }
 };
 
 // The first two bytes of the store, the header, their ".new" files, the
-// journal and its ".new" name, "-" for a missing one.
+// journal and its ".new" name ("-" when missing).
 std::string State(const std::string& folder) {
-  std::string state;
+  std::string state, text;
   for (const char* name : {"lod", "hdr", "lod.new", "hdr.new", "journal", "journal.new"}) {
-    std::ifstream file(folder + "ZarnoObj." + name, std::ios::binary);
-    state += file ? std::string(std::istreambuf_iterator<char>(file), {}).substr(0, 2) + " " : "- ";
+    std::ifstream file(folder + "ZarnoObj." + name);
+    state += std::getline(file, text) ? text.substr(0, 2) + " " : "- ";
   }
   return state;
 }
 
-// The renames: journal, store, header, then the journal's retirement.
+// The renames are the journal's, the store's, the header's, then the one
+// that retires the journal; the next start finishes or forgets them.
 void CheckReplacement() {
   const PendingFile files[] = {{"ZarnoObj.lod"}, {"ZarnoObj.hdr"}};
-  const std::pair<const char*, const char*> contents[] = {{"lod", "s0"}, {"hdr", "h0"}, {"lod.new", "s1"}, {"hdr.new", "h1"}};
-  const struct { int failing; bool replaced; const char* state; } cases[] = {
-      {0, true, "s1 h1 - - - - "},  {1, false, "s0 h0 - - - - "},      {2, false, "s0 h1 s1 - Za - "},
-      {3, false, "s1 h0 - h1 Za - "}, {4, true, "s1 h1 - - - - "}};
-  for (const auto& [failing, replaced, state] : cases) {
+  const char* kept = "l0 h0 - - - - ";
+  const char* replaced = "l1 h1 - - - - ";
+  const std::pair<int, const char*> cases[] = {
+      {0, replaced}, {1, kept}, {2, "l0 h1 l1 - Za - "}, {3, "l1 h0 - h1 Za - "}, {4, replaced}};
+  for (const auto& [failing, state] : cases) {
     const std::string folder = "r" + std::to_string(failing) + "\\";
     ::CreateDirectoryA(folder.c_str(), nullptr);
-    for (const auto& [name, text] : contents) std::ofstream(folder + "ZarnoObj." + name, std::ios::binary) << text;
+    for (const char* name : {"lod", "hdr"}) {
+      std::ofstream(folder + "ZarnoObj." + name) << name[0] << "0";
+      std::ofstream(folder + "ZarnoObj." + name + ".new") << name[0] << "1";
+    }
     FaultyPlatform platform;
     platform.failing = failing;
-    CHECK(ReplaceFilesTogether(platform, folder, files) == replaced && State(folder) == state);
+    CHECK(ReplaceFilesTogether(platform, folder, files) == (state == replaced) && State(folder) == state);
     Win32Platform restarted;
-    CHECK(RecoverReplacement(restarted, folder) && State(folder) == (failing == 1 ? cases[1].state : cases[0].state));
+    CHECK(RecoverReplacement(restarted, folder) && State(folder) == (failing == 1 ? kept : replaced));
   }
 }
 
@@ -200,6 +188,7 @@ void CheckReplacement() {
 
 int main(int argc, char** argv) {
   if (argc == 2) return RunAnswering(argv[1]);
+  static std::atomic<bool> done = false;
   const HANDLE answerer = ::CreateThread(nullptr, 0, [](void*) -> DWORD {
     for (; !done; ::Sleep(20)) AnswerBoxes(::GetCurrentProcessId());
     return 0;
