@@ -1,15 +1,11 @@
 #!/usr/bin/env bash
-# Runs each case on a fresh copy of the fixture through Rigwright.exe or
-# Skinwright.exe under Wine (no X server) and through the POSIX build, then
-# compares the folders byte for byte (reports: CR LF and Windows paths on
-# Windows), the exit codes and the messages: the boxes' captions and texts
-# against the POSIX ones, their owners and styles, and the beeps. Then runs
-# the checks of win32_test.exe. Skipped (exit code 0) where Wine cannot start.
-#
+# Runs each case on fresh copies of the fixture through Rigwright.exe or Skinwright.exe under Wine (no X
+# server) and the POSIX build: same folders byte for byte (reports: CR LF, Windows paths), exit codes 1,
+# the boxes' captions and texts as the POSIX messages, their owners and styles, the beeps. Then runs
+# win32_test.exe. Skipped (exit code 0) where Wine cannot start.
 #   tests/wine/run_wine_tests.sh <Win32 bin folder> <POSIX bin folder>
 set -euo pipefail
-win_bin=$(cd "$1" && pwd)
-posix_bin=$(cd "$2" && pwd)
+win_bin=$(cd "$1" && pwd) posix_bin=$(cd "$2" && pwd)
 skip() { echo "wine test: SKIPPED: $*"; exit 0; }
 command -v wine >/dev/null && command -v wineserver >/dev/null || skip "wine is not installed (scripts/setup installs it)"
 
@@ -25,36 +21,24 @@ reg 'HKCU\Software\Wine\Drivers' /v Graphics /d null
 reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
 reg 'HKCU\Software\Wine\Debug' /v RelayInclude /d 'user32.MessageBoxA;user32.MessageBeep'
 reg 'HKLM\Software\Vantorelle\Orvane\4.0' /v objectDir /d "$(winpath "$work/registered/Objects")"
-wineserver -k && wineserver -w  # writes system.reg, which the POSIX check runs read
-wineserver -p
-"$posix_bin/make_wine_fixture" "$work/fixture"
-cp -r "$work/fixture" "$work/registered"
-mkdir "$work/posix side" "$work/wine side" "$work/checks"
+wineserver -k && wineserver -w && wineserver -p  # system.reg is written, for the POSIX check runs
+"$posix_bin/make_wine_fixture" "$work/fixture" && cp -r "$work/fixture" "$work/registered"
+mkdir "$work/posix side" "$work/wine side" "$work/checks" && : >"$work/diff"
+failures=0 passed=0
+# fail <what>: prints what failed and the differences that the last check left in $work/diff.
+fail() { echo "FAIL $name: $*" && sed 's/^/    /' "$work/diff" && : >"$work/diff" && failures=$((failures + 1)); }
+start() { name=$1 before=$failures; }
+end_case() { if [ "$failures" -eq "$before" ]; then passed=$((passed + 1)) && echo "PASS $name"; fi; }
 
-failures=0
-passed=0
-fail() {
-  echo "FAIL $name: $*"
-  sed 's/^/    /' "$work/diff"
-  failures=$((failures + 1))
-}
-end_case() {
-  if [ "$failures" -eq "$1" ]; then passed=$((passed + 1)) && echo "PASS $name"; fi
-}
-
-# The calls of a relay trace, one a line: "beep", or a box as
-# "<-|o(wned)><style in hex> <caption>: <text>", its escapes undone and its
-# paths in POSIX form.
+# A relay trace's calls: "beep", or "<-|o(wned)><style> <caption>: <text>" with POSIX paths.
 relay_calls() {
   tr -d '\r' | sed -nE -e '/:Call user32\.MessageBeep\(ffffffff\)/c beep' \
     -e 's/.*:Call user32\.MessageBoxA\(([0-9a-f]+),[0-9a-f]+ "(.*)",([0-9a-f]+ "(.*)"|0+),0*([0-9a-f]*)\) ret=.*/\1:\5 \4: \2/' \
     -e 'T' -e 's/^0+:/-/; s/^[0-9a-f]+:/o/; s#\\\\#/#g; s/\\t/\t/g; s/\\n$//; s#Z:/#/#g; s#/wine side/#/posix side/#g; p'
 }
 
-# expected_calls <signature>: the calls the Windows run must make, from the
-# POSIX run's messages on standard input and the signature: per call "beep",
-# "fail" (a beep that the POSIX build also writes out), or a box's owner and
-# style, taking the next message as its caption and text.
+# expected_calls <signature>: the calls due, per word: "beep", "fail" (a beep; the POSIX build writes
+# it out), or a box's owner and style, taking the next POSIX message on standard input as its text.
 expected_calls() {
   awk -v signature="$1" '{ message[NR] = $0 }
     END { n = split(signature, call, " ")
@@ -62,18 +46,16 @@ expected_calls() {
       while (k < NR) print "no call for: " message[++k] }'
 }
 
-# both <case> <program> <signature> <argument line> [<working folder>]; %R in
-# the line and the folder is the case's copy of the fixture.
+# both <case> <program> <signature> <argument line> [<working folder>], %R: the case's fixture copy.
 both() {
-  name=$1
-  local P="$work/posix side/$1" X="$work/wine side/$1" dir=${5:-$work} before=$failures code=0 wine_code=0 line
+  start "$1"
+  local P="$work/posix side/$1" X="$work/wine side/$1" dir=${5:-$work} code=0 wine_code=0 line
   cp -r "$work/fixture" "$P" && cp -r "$work/fixture" "$X"
   (cd "${dir//%R/$P}" && "$posix_bin/$2" "${4//%R/$P}" >/dev/null 2>"$work/posix") || code=$?
   line=${4//%R/$(winpath "$X")}
   (cd "${dir//%R/$X}" && ZARNO_LINE=${line//\//\\} WINEDEBUG=-all,+relay timeout 120 \
     wine "$win_bin/win32_test.exe" "$(winpath "$win_bin/${2^}.exe")" >/dev/null 2>"$work/relay") || wine_code=$?
-  echo "POSIX $code, Windows $wine_code" >"$work/diff"
-  [ "$code $wine_code" = "1 1" ] || fail "exit codes are not 1"
+  [ "$code $wine_code" = "1 1" ] || fail "exit codes are not 1: POSIX $code, Windows $wine_code"
   diff <(sed "s/^$2: //" "$work/posix" | expected_calls "$3") <(relay_calls <"$work/relay") >"$work/diff" ||
     fail "messages differ (< from the POSIX run, > Windows):"
   while IFS= read -r report; do
@@ -81,7 +63,7 @@ both() {
     sed -i 's/\r$//; s#\\#/#g; s#Z:/#/#g; s#/wine side/#/posix side/#g' "$report"
   done < <(find "$X" -name '*ErrorList.txt')
   diff -r "$P" "$X" >"$work/diff" || fail "the folders differ between the POSIX and the Windows run:"
-  end_case "$before"
+  end_case
 }
 
 both rig_install rigwright '-30 -30 -30 beep beep' '~"%R/Objects/Models" ~"%R/Objects"'
@@ -96,11 +78,11 @@ both skin_check_empty skinwright '-10' '@check ~"%R/NoSkins" ~"check"'
 both skin_palette skinwright 'o10 beep beep' '~"%R/PaletteSkins" ~"%R/PaletteObjects"'
 both skin_no_header skinwright 'fail' '~"%R/Skins" ~"%R/Nowhere"'
 
-name=registered before=$failures
+start registered
 diff -r "$work/fixture" "$work/registered" >"$work/diff" || fail "a check run changed the registered object folder:"
-end_case "$before"
-name=win32_test before=$failures
+end_case
+start win32_test
 (cd "$work/checks" && timeout 120 wine "$win_bin/win32_test.exe" >"$work/diff" 2>&1) || fail "failed checks:"
-end_case "$before"
+end_case
 echo "wine test: $passed passed, $failures failed"
 [ "$failures" -eq 0 ]
