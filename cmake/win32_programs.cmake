@@ -21,15 +21,8 @@ target_link_libraries(Rigwright PRIVATE rigwright_lib)
 zarno_windows_program(Skinwright skinwright/main_win32.cpp ${ZARNO_RESOURCES})
 target_link_libraries(Skinwright PRIVATE skinwright_lib)
 
-# The Wine test's helpers: a console program that starts a program and
-# answers its message boxes, and the tests of the Win32 platform and shell.
-add_executable(box_clicker tests/wine/box_clicker.cpp)
-target_link_options(box_clicker PRIVATE -static)
-target_link_libraries(box_clicker PRIVATE user32)
-
-foreach(test replace_fault_test win32_shell_test)
-  add_executable(${test} tests/wine/${test}.cpp)
-  target_link_options(${test} PRIVATE -static)
-  target_link_libraries(${test} PRIVATE zarno_core)
-endforeach()
-target_sources(win32_shell_test PRIVATE ${ZARNO_RESOURCES})
+# The Wine test's program: the Win32 checks, and the runner that answers
+# the message boxes of the programs it starts.
+add_executable(win32_test tests/wine/win32_test.cpp ${ZARNO_RESOURCES})
+target_link_options(win32_test PRIVATE -static)
+target_link_libraries(win32_test PRIVATE zarno_core)

@@ -2,9 +2,9 @@
 //
 //   <root>/Objects/         ZarnoObj.hdr, ZarnoObj.lod (with one blob no
 //                           parent uses), ZarnoObj.tex, Orvane4.ct, ZarnoObj/
-//   <root>/Models/          five install-parent files in mixed letter case,
+//   <root>/Objects/Models/  five install-parent files in mixed letter case,
 //                           one naming a missing model file, one a folder
-//   <root>/NoModels/        empty
+//                           (the default models folder of the object folder)
 //   <root>/Skins/           BMP images (good, rejected, without number) and
 //                           DDS images
 //   <root>/PaletteObjects/  a header database with only 12 palettes, and its
@@ -79,12 +79,12 @@ bool WriteObjects(const fs::path& root) {
 }
 
 bool WriteModels(const fs::path& root) {
-  const ObjectFolder folder = ObjectFolderAt(root);
+  ObjectFolder folder = ObjectFolderAt(root);
+  folder.modelDir = folder.objectDir / "Models";
   IhrSpec hut = Ihr(1, {{1000.0f, -1, "hut.3ds"}});
   hut.crlf = true;
   std::error_code error;
   fs::create_directories(folder.modelDir / "e_dir.ihr", error);  // a folder is no install-parent file
-  fs::create_directories(root / "NoModels", error);
   return WriteIhrFile(folder.modelDir / "a_tank.ihr",
                       Ihr(3, {{8000.0f, -1, "tank_hi.3ds"}, {2000.0f, 2, "unused.3ds"}, {500.0f, -1, "tank_lo.3ds"}})) &&
          WriteIhrFile(folder.modelDir / "B_Jeep.IHR", Ihr(4, {{3000.0f, -1, "Jeep.3DS"}})) &&
