@@ -11,11 +11,9 @@
 #include "skinwright/texture_image.h"
 #include "skinwright/texture_paths.h"
 #include "tests/support/lzss_reference.h"
-
 using namespace zarno;
 using Bytes = std::span<const uint8_t>;
 #define CHECK(holds) ((holds) ? void() : (std::fprintf(stderr, "fuzz property failed: %s\n", #holds), std::abort()))
-
 struct QuietPlatform : PosixPlatform {  // drops the box of a parent index outside the table
   QuietPlatform() : PosixPlatform("fuzz", false) {}
   void ShowMessageBox(std::string_view, std::string_view, BoxIcon, bool) override {}
@@ -45,7 +43,6 @@ struct Kept {
     for (int k = 0; k < 16; ++k) std::iota(palettes.PaletteTable[k].red, std::end(palettes.PaletteTable[k].red), 7 * k);
   }
 } kept;
-
 // ZarnoObj.hdr, mode bit 0 a check run, bits 1-2 the tables: tables safe to write back give a file that reads
 // back alike and writes back unchanged.
 void Header(uint8_t mode, Bytes file) {
@@ -64,19 +61,18 @@ void InstallParent(uint8_t mode, Bytes file) {
   for (std::string& name : state.LodFileNames) name.clear();
   for (int pass = mode & 2 ? 2 : 1; pass > 0; --pass) {
     const int32_t p = ReadInstallParent(state, {reinterpret_cast<const char*>(file.data()), file.size()});
-    CHECK(p != kParentSkipped || (state.db.parentCount == kParents && state.LodFileNames[0].empty()));
-    CHECK(p == kParentSkipped || (p >= 0 && uint32_t(p) < state.db.parentCount && size_t(p) < state.db.ParentTable.size()));
+    CHECK(p == kParentSkipped ? state.db.parentCount == kParents && state.LodFileNames[0].empty()
+        : p >= 0 && size_t(p) < std::min<size_t>(state.db.parentCount, state.db.ParentTable.size()));
     if (pass == 1 && p >= 0) state.db.ParentTable[size_t(p)] = {}, state.db.ParentLists[size_t(p)] = {};
   }
 }
 // Orvane4.ct and the distance adjustment it drives, mode filterA (bits 0-3) and filterB (bits 4-7), 15 = any: a
-// file is read exactly when it holds its count and every record announced.
+// file is read exactly when it holds its count and every record announced (and is left empty when not).
 void ClassTable(uint8_t mode, Bytes file) {
   ClassDatabase classes;
   const bool read = ParseClassTable(file, classes) == ClassTableParse::kRead;
   const int count = file.size() >= kClassCountSize ? static_cast<int16_t>(file[0] | file[1] << 8) : 0;
   CHECK(read == (count >= 0 && file.size() >= kClassCountSize + kClassRecordSize * size_t(std::max(count, 0))));
-  if (!read) return;
   CHECK(classes.ClassTable.size() == static_cast<size_t>(classes.classCount));
   const auto filter = [](int nibble) { return nibble == 15 ? -1 : nibble; };
   AdjustLodDistances(classes, {filter(mode & 15), filter(mode >> 4)}, {}, kept.parents);
@@ -115,23 +111,21 @@ void ArgumentLine(uint8_t, Bytes bytes) {
   const std::string_view line(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   const std::optional<std::string_view> switchText = SwitchText(line);
   const auto switchIs = [&](std::string_view word) { return switchText && StartsWithIgnoringCase(*switchText, word); };
-  const auto checkFolders = [&](const FolderArguments& f) {
-    CHECK(f.contentDirGiven == (line.find('~') != line.npos) && (!f.objectDirGiven || f.contentDirGiven));
+  const auto foldersHold = [&](const FolderArguments& f) {
+    return f.contentDirGiven == (line.find('~') != line.npos) && (!f.objectDirGiven || f.contentDirGiven);
   };
-  InstallPaths paths;
   RigwrightSettings rig = ParseRigwrightArguments(line);
-  checkFolders(rig.folders);
+  SkinwrightSettings skin = ParseSkinwrightArguments(line);
+  CHECK(foldersHold(rig.folders) && foldersHold(skin.folders));
   CHECK(rig.compactRun == switchIs("compact") && (!rig.distanceRun || switchIs("distance")));
   const bool checkAfterDistance = switchIs("distance") && StartsWithIgnoringCase(switchText->substr(8), "check");
   CHECK(rig.checkRun == (rig.folders.objectDirIsCheck || switchIs("check") || checkAfterDistance));
-  ResolveModelFolders(kept.platform, rig.checkRun, rig.folders, paths);
-  SkinwrightSettings skin = ParseSkinwrightArguments(line);
-  checkFolders(skin.folders);
   CHECK(skin.ddsRun == switchIs("dds") && skin.dupsOnly == switchIs("dups"));
   CHECK(skin.checkRun == (switchIs("check") || switchIs("dups") || skin.folders.objectDirIsCheck));
+  InstallPaths paths;
+  ResolveModelFolders(kept.platform, rig.checkRun, rig.folders, paths);
   ResolveTexFolders(kept.platform, skin.checkRun, skin.folders, paths);
 }
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   constexpr void (*kReaders[])(uint8_t, Bytes) = {Header, InstallParent, ClassTable, Bmp, Lzss, ArgumentLine};
   if (size >= 2) kReaders[data[0] % std::size(kReaders)](data[1], Bytes(data + 2, size - 2));
