@@ -1,91 +1,27 @@
-// Inputs the fuzz targets of tests/fuzz found troublesome, kept as cases of
-// the test suite once the code was mended. Each input is written out as it
-// was found (or cut to what matters), with what it must give.
+// Install-parent files the fuzzer found slow, replayed in a check run: counts of 65535 points and 255 slots
+// whose reads each re-read the same word or the end of the file, now counted as the first such read finds.
 #include <gtest/gtest.h>
-
-#include <cstdint>
-#include <memory>
-#include <string>
-#include <string_view>
-
-#include "core/install_paths.h"
-#include "rigwright/command_line.h"
+#include <fstream>
+#include "core/platform_posix.h"
 #include "rigwright/install_parent.h"
-#include "rigwright/model_job_state.h"
-#include "tests/support/header_builder.h"
-#include "tests/support/object_folder.h"
-#include "tests/support/recording_platform.h"
-
 namespace zarno {
-namespace {
-
-// ---- install-parent files ---------------------------------------------------
-
-class InstallParentRegressionTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    paths.objectDir = folder.Path().string();
-    paths.objectDirSlash = paths.objectDir + "/";
-    paths.modelDir = paths.objectDirSlash + "Models/";
-    settings.checkRun = true;
-    state = std::make_unique<ModelJobState>(platform, settings, paths);
-    state->errorListFile.emplace(platform, ListPath());
-    state->currentIhrName = "found.ihr";
+TEST(FuzzRegressionTest, PointReadsStopAtAWordAndTakeTheEndOfTheFileAsRead) {
+  const std::string head = "2.0\nN\n1 2 3\nH 1 2 3 4 5 6 7\nP 1 2\nP3 1\nD 65535\nL 0\nP4 1\nP5 1\nS 255\n0\n";
+  const std::string list = testing::TempDir() + "fuzz_regression.txt", e = "Dynamics Error \tf.ihr - ";
+  const struct { std::string tail, findings; std::array<float, 3> second; } cases[] = {
+      {std::string(300, 'x') + "\n", e + "0 - 65535\n" + e + "0 - 255\n", {0, 0, 0}}, {"1 2 3\n4 5\n", "", {4, 5, 0}},
+      {"1 2 3\n4 5 6\nend\n", e + "2 - 65535\n" + e + "0 - 255\n", {4, 5, 6}}};
+  for (const auto& c : cases) {
+    PosixPlatform platform("test", false);
+    const RigwrightSettings settings{.checkRun = true, .folders = {}};
+    const InstallPaths paths;
+    ModelJobState state(platform, settings, paths);
+    state.errorListFile.emplace(platform, list), state.currentIhrName = "f.ihr";
+    EXPECT_EQ(ReadInstallParent(state, head + c.tail), 3);
+    state.errorListFile->Close();
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(std::ifstream(list).rdbuf()), {}), c.findings) << c.tail;
+    const ParentListRecord& lists = state.db.ParentLists[3];
+    EXPECT_EQ((std::array{lists.dynamicX[1], lists.dynamicY[1], lists.dynamicZ[1]}), c.second) << c.tail;
   }
-
-  std::string ListPath() const { return (folder / "list.txt").string(); }
-
-  std::string Findings() {
-    state->errorListFile->Close();
-    state->errorListFile.reset();
-    return ReadFileText(ListPath());
-  }
-
-  TempFolder folder;
-  RecordingPlatform platform;
-  RigwrightSettings settings;
-  InstallPaths paths;
-  std::unique_ptr<ModelJobState> state;
-};
-
-// The head of a file whose counts ask for 65535 dynamic points, 255 LOD
-// entries and 255 slots.
-constexpr std::string_view kHugeCountsHead =
-    "2.0\nname\n1 2 3\nhitbox 1 2 3 4 5 6 7\nhp 1 2\nh3 1\ndyn 65535\nlods 0\nh4 1\nh5 1\nslots 255\n0\n";
-
-// A word where the first point should be: every one of the 65535 reads
-// failed on it again, copying up to 256 characters each time (a second per
-// file under the sanitizers). The reads now stop at the first that takes
-// nothing; what they report is the same.
-TEST_F(InstallParentRegressionTest, AWordInPlaceOfThePointsStopsTheirReads) {
-  const std::string text = std::string(kHugeCountsHead) + std::string(300, 'x') + "\n";
-  EXPECT_EQ(ReadInstallParent(*state, text), 3);
-  EXPECT_EQ(Findings(),
-            "Dynamics Error \tfound.ihr - 0 - 65535\n"
-            "Dynamics Error \tfound.ihr - 0 - 255\n");
-  EXPECT_EQ(state->db.ParentTable[3].dynamicCount, 65535);
-  EXPECT_EQ(state->db.ParentLists[3].dynamicX[0], 0.0f);
 }
-
-// Points after the end of the file count as read, all 65535 of them.
-TEST_F(InstallParentRegressionTest, PointsPastTheEndCountAsRead) {
-  const std::string text = std::string(kHugeCountsHead) + "1 2 3\n4 5\n";
-  EXPECT_EQ(ReadInstallParent(*state, text), 3);
-  EXPECT_EQ(Findings(), "");
-  const ParentListRecord& lists = state->db.ParentLists[3];
-  EXPECT_EQ(lists.dynamicX[1], 4.0f);
-  EXPECT_EQ(lists.dynamicY[1], 5.0f);
-  EXPECT_EQ(lists.dynamicZ[1], 0.0f);
-}
-
-// Two points, then a word: the count of points read stops at two.
-TEST_F(InstallParentRegressionTest, PointsBeforeAWordAreCounted) {
-  const std::string text = std::string(kHugeCountsHead) + "1 2 3\n4 5 6\nend\n";
-  EXPECT_EQ(ReadInstallParent(*state, text), 3);
-  EXPECT_EQ(Findings(),
-            "Dynamics Error \tfound.ihr - 2 - 65535\n"
-            "Dynamics Error \tfound.ihr - 0 - 255\n");
-}
-
-}  // namespace
 }  // namespace zarno

@@ -1,0 +1,133 @@
+// The libFuzzer target of every reader of untrusted bytes: byte 0 picks the reader, byte 1 is its mode, the rest
+// its input. No input may fault; a failed property aborts, so that the fuzzer keeps the input.
+#include <cstdio>
+#include <cstdlib>
+#include <numeric>
+#include "core/platform_posix.h"
+#include "rigwright/install_parent.h"
+#include "rigwright/lod_distances.h"
+#include "skinwright/command_line.h"
+#include "skinwright/lzss.h"
+#include "skinwright/texture_image.h"
+#include "skinwright/texture_paths.h"
+#include "tests/support/lzss_reference.h"
+using namespace zarno;
+using Bytes = std::span<const uint8_t>;
+#define CHECK(holds) ((holds) ? void() : (std::fprintf(stderr, "fuzz property failed: %s\n", #holds), std::abort()))
+struct QuietPlatform : PosixPlatform {  // drops the box of a parent index outside the table
+  QuietPlatform() : PosixPlatform("fuzz", false) {}
+  void ShowMessageBox(std::string_view, std::string_view, BoxIcon, bool) override {}
+};
+// Header tables related as in the programs, but small: the real ones take tens of megabytes to clear per read.
+constexpr HeaderLimits kHeaderLimits[] = {{16, 16, 20, 22, 32, 32, 64, 64, 24, 26, false},
+    {32, 32, 24, 26, 40, 40, 64, 64, 32, 34, true}, {8, 8, 20, 16, 8, 8, 16, 16, 8, 8, false},
+    {4, 4, 2, 4, 4, 4, 4, 4, 4, 6, true}};
+constexpr HeaderLimits kBmpLimits{4, 4, 16, 16, 4, 4, 4, 4, 4, 4, true};  // 14 fixed palettes, 2 free places
+constexpr uint32_t kParents = 3;  // parentCount before each install-parent file
+// What lives across inputs as across a run's files: among others the parents whose distances the class runs keep
+// reordering and the palettes 14 and 15 that the BMP runs keep adding.
+struct Kept {
+  std::vector<HeaderDatabase> first{std::begin(kHeaderLimits), std::end(kHeaderLimits)}, second = first;
+  QuietPlatform platform;
+  RigwrightSettings settings[2] = {{}, {.checkRun = true}};
+  InstallPaths paths{.modelDir = "C:\\Orvane\\Models\\"};
+  ModelJobState parsers[2] = {{platform, settings[0], paths}, {platform, settings[1], paths}};
+  HeaderDatabase parents{kRigwrightLimits}, palettes{kBmpLimits};
+  LzssEncoder encoder;
+  Kept() {
+    parents.parentCount = kRigwrightLimits.parentLimit;
+    for (size_t p = 0; p < parents.ParentTable.size(); ++p) {
+      parents.ParentTable[p].lodRefCount = static_cast<uint8_t>(p % 12);  // 11 is past the limit
+      for (uint32_t j = 0; j < kMaxLodRefs; ++j) parents.ParentLists[p].lodDistance[j] = float((j * 7919 + p) % 300000);
+    }
+    for (int k = 0; k < 16; ++k) std::iota(palettes.PaletteTable[k].red, std::end(palettes.PaletteTable[k].red), 7 * k);
+  }
+} kept;
+// ZarnoObj.hdr, mode bit 0 a check run, bits 1-2 the tables: tables safe to write back give a file that reads
+// back alike and writes back unchanged.
+void Header(uint8_t mode, Bytes file) {
+  HeaderDatabase &db = kept.first[mode >> 1 & 3], &again = kept.second[mode >> 1 & 3];
+  const ReadStatus status = ReadHeaderDatabase(file, db, mode & 1);
+  CHECK(db.FreeLodList.size() == db.freeLodCount || db.FreeLodList.empty());
+  if (!IsSafeToWriteBack(status, db)) return;
+  const std::vector<uint8_t> written = WriteHeaderDatabase(db);
+  CHECK(ReadHeaderDatabase(written, again, mode & 1) == status && WriteHeaderDatabase(again) == written);
+}
+// Install-parent files, mode bit 0 a check run, bit 1 the file read twice (a duplicate), bits 2-7 the header's LOD
+// count: a parent taken lies in the table and under parentCount; a skipped one changes no count, names no model.
+void InstallParent(uint8_t mode, Bytes file) {
+  ModelJobState& state = kept.parsers[mode & 1];
+  state.db.parentCount = kParents, state.db.lodCountAtRead = mode >> 2, state.lastParentIndex = -1;
+  for (std::string& name : state.LodFileNames) name.clear();
+  for (int pass = mode & 2 ? 2 : 1; pass > 0; --pass) {
+    const int32_t p = ReadInstallParent(state, {reinterpret_cast<const char*>(file.data()), file.size()});
+    CHECK(p == kParentSkipped ? state.db.parentCount == kParents && state.LodFileNames[0].empty()
+        : p >= 0 && size_t(p) < std::min<size_t>(state.db.parentCount, state.db.ParentTable.size()));
+    if (pass == 1 && p >= 0) state.db.ParentTable[size_t(p)] = {}, state.db.ParentLists[size_t(p)] = {};
+  }
+}
+// Orvane4.ct and the distance adjustment it drives, mode filterA (bits 0-3) and filterB (bits 4-7), 15 = any: a
+// file is read exactly when it holds its count and every record announced (and is left empty when not).
+void ClassTable(uint8_t mode, Bytes file) {
+  ClassDatabase classes;
+  const bool read = ParseClassTable(file, classes) == ClassTableParse::kRead;
+  const int count = file.size() >= kClassCountSize ? static_cast<int16_t>(file[0] | file[1] << 8) : 0;
+  CHECK(read == (count >= 0 && file.size() >= kClassCountSize + kClassRecordSize * size_t(std::max(count, 0))));
+  CHECK(classes.ClassTable.size() == static_cast<size_t>(classes.classCount));
+  const auto filter = [](int nibble) { return nibble == 15 ? -1 : nibble; };
+  AdjustLodDistances(classes, {filter(mode & 15), filter(mode >> 4)}, {}, kept.parents);
+}
+// BMP images, mode bit 0 one free palette place, bit 1 the image's own table added first: a readable image gives
+// width x rows pixels, no rows past its own; an added palette is found at its number or below; a full table takes none.
+void Bmp(uint8_t mode, Bytes file) {
+  HeaderDatabase& db = kept.palettes;
+  DibColorCount(file);
+  const BitmapFormat format = ReadBitmapFormat(file);
+  const bool readable = CheckTextureBitmap(file) == BitmapDefect::kNone;
+  const uint32_t rows = readable ? static_cast<uint32_t>(format.width) : 1;
+  const std::optional<std::vector<uint8_t>> pixels = ReadTopRows(file, rows);
+  CHECK(pixels.has_value() == readable && (!pixels || pixels->size() == size_t(format.width) * rows));
+  CHECK(!pixels || !ReadTopRows(file, static_cast<uint32_t>(format.height) + 1u));
+  db.paletteCount = kFixedPaletteCount + (mode & 1);
+  const bool ownAdded = (mode & 2) != 0 && AddBitmapPalette(file, db);
+  const int32_t ownNumber = static_cast<int32_t>(db.paletteCount) - 1, found = FindMatchingPalette(file, db);
+  CHECK(found >= -1 && found <= ownNumber && (!ownAdded || found >= 0));
+  const uint32_t before = db.paletteCount;
+  const bool added = AddBitmapPalette(file, db);
+  CHECK(db.paletteCount == before + added && (!added || before < kBmpLimits.paletteLimit));
+}
+// LZSS: the input compressed (by an encoder kept across inputs) is the reference encoder's stream and decodes back;
+// the input read as a stream decodes whole or not at all.
+void Lzss(uint8_t, Bytes input) {
+  std::vector<uint8_t> stream(LzssWorstCaseSize(input.size())), decoded, anything;
+  stream.resize(kept.encoder.Compress(input, stream));
+  CHECK((input.empty() || !stream.empty()) && stream == LzssCompressReference(input));
+  CHECK(LzssDecode(stream, input.size(), decoded) && std::ranges::equal(decoded, input));
+  CHECK(LzssDecode(input, 4 * input.size(), anything) ? anything.size() == 4 * input.size() : anything.empty());
+}
+// Both programs' argument lines and the folders resolved from them: a folder is given exactly when the line holds a
+// '~', the object folder only after the content folder; switches need an '@' and their word right after it.
+void ArgumentLine(uint8_t, Bytes bytes) {
+  const std::string_view line(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const std::optional<std::string_view> switchText = SwitchText(line);
+  const auto switchIs = [&](std::string_view word) { return switchText && StartsWithIgnoringCase(*switchText, word); };
+  const auto foldersHold = [&](const FolderArguments& f) {
+    return f.contentDirGiven == (line.find('~') != line.npos) && (!f.objectDirGiven || f.contentDirGiven);
+  };
+  RigwrightSettings rig = ParseRigwrightArguments(line);
+  SkinwrightSettings skin = ParseSkinwrightArguments(line);
+  CHECK(foldersHold(rig.folders) && foldersHold(skin.folders));
+  CHECK(rig.compactRun == switchIs("compact") && (!rig.distanceRun || switchIs("distance")));
+  const bool checkAfterDistance = switchIs("distance") && StartsWithIgnoringCase(switchText->substr(8), "check");
+  CHECK(rig.checkRun == (rig.folders.objectDirIsCheck || switchIs("check") || checkAfterDistance));
+  CHECK(skin.ddsRun == switchIs("dds") && skin.dupsOnly == switchIs("dups"));
+  CHECK(skin.checkRun == (switchIs("check") || switchIs("dups") || skin.folders.objectDirIsCheck));
+  InstallPaths paths;
+  ResolveModelFolders(kept.platform, rig.checkRun, rig.folders, paths);
+  ResolveTexFolders(kept.platform, skin.checkRun, skin.folders, paths);
+}
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  constexpr void (*kReaders[])(uint8_t, Bytes) = {Header, InstallParent, ClassTable, Bmp, Lzss, ArgumentLine};
+  if (size >= 2) kReaders[data[0] % std::size(kReaders)](data[1], Bytes(data + 2, size - 2));
+  return 0;
+}
