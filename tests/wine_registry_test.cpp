@@ -1,5 +1,4 @@
-// The reader of Wine's system.reg: keys and values, escapes, case, damaged
-// text, and the paths of the drives of a prefix.
+// The reader of Wine's system.reg: keys, values, escapes, case, damaged text, and a prefix's drive paths.
 #include "core/wine_registry_posix.h"
 
 #include <gtest/gtest.h>
@@ -22,12 +21,11 @@ constexpr const char* kSystemReg = R"(WINE REGISTRY Version 2
 "onlyInParent"="yes"
 
 [Software\\Vantorelle\\Orvane\\4.0] 1700000001
-#time=1da0c2b9e6c43a2
 @="default value"
-"Count"=dword:00000003
 "binary"=hex:01,02,\
   03,04
 "expandDir"=str(2):"%ProgramFiles%\\Orvane"
+"multi"=str(7):"a\0b\0"
 "objectDir"="Z:\\home\\me\\objects"
 "objectDir"="the first one counts"
 "simple"="\a\b\e\f\n\r\t\v\q\\\"\[\]"
@@ -58,35 +56,34 @@ constexpr const char* kSystemReg = R"(WINE REGISTRY Version 2
 TEST(FindRegistryString, FollowsTheRulesOfTheFile) {
   const std::pair<const char*, Found> values[] = {  // of kKey
       {"objectDir", "Z:\\home\\me\\objects"}, {"OBJECTDIR", "Z:\\home\\me\\objects"}, {"", "default value"},
-      {"again", "a key may come twice"}, {"onlyInParent", {}}, {"textureDir", {}}, {"Count", {}}, {"binary", {}},
-      {"expandDir", "%ProgramFiles%\\Orvane"}, {"simple", "\a\b\x1b\f\n\r\t\vq\\\"[]"},
+      {"again", "a key may come twice"}, {"onlyInParent", {}}, {"textureDir", {}}, {"binary", {}},
+      {"expandDir", "%ProgramFiles%\\Orvane"}, {"multi", {}}, {"simple", "\a\b\x1b\f\n\r\t\vq\\\"[]"},
       {"octal", std::string("AA2\a\0" "8", 6)},
       {"hex", "AA2\x7f\xc2\x80\xdf\xbf\xe0\xa0\x80\xef\xbf\xbf\xc2\xaf\xc2\xaf" "9xg"},
       {"surrogates", "\xf0\x90\x80\x80\xf4\x8f\xbf\xbf"},
       {"lonely", "\xef\xbf\xbd\xef\xbf\xbd!\xef\xbf\xbd\xf0\x9f\x98\x80\xef\xbf\xbd"}, {"raw", "caf\xc3\xa9 y \x80"},
       {"continued", "C:\\very\\long"}, {"unterminated", {}}, {"withNul", std::string("ab\0cd", 5)},
       {"spaced", "around the sign"}, {"noSign", {}}, {"cr", "a\rb"}, {"indented", {}}, {"\"quoted\" name", "q"}};
-  for (const auto& [value, expected] : values) EXPECT_EQ(FindRegistryString(kSystemReg, kKey, value), expected) << value;
+  for (const auto& [value, found] : values) EXPECT_EQ(FindRegistryString(kSystemReg, kKey, value), found) << value;
   const std::pair<const char*, Found> keys[] = {  // their objectDir
       {"SOFTWARE\\vantorelle\\ORVANE\\4.0", "Z:\\home\\me\\objects"}, {"Software\\Vantorelle\\Orvane", "C:\\parent"},
-      {"Software\\Vantorelle\\Orvane\\4.0\\Extra", "C:\\child"}, {"Software\\Vantorelle\\Orvane\\5.0", {}},
-      {"Software\\Vantorelle\\Orv", {}}};
-  for (const auto& [key, expected] : keys) EXPECT_EQ(FindRegistryString(kSystemReg, key, "objectDir"), expected) << key;
+      {"Software\\Vantorelle\\Orvane\\4.0\\Extra", "C:\\child"}, {"Software\\Vantorelle\\Orv", {}}};
+  for (const auto& [key, found] : keys) EXPECT_EQ(FindRegistryString(kSystemReg, key, "objectDir"), found) << key;
   EXPECT_EQ(FindRegistryString(kSystemReg, "Software\\Odd]Name", "v"), "odd");
-  const std::string crlf = "[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\r\n\"o\"=\"C:\\\\x\"\r\n\"c\"=\"a\\\r\n  b\"\r\n";
-  EXPECT_EQ(FindRegistryString(crlf, kKey, "o").value_or("") + FindRegistryString(crlf, kKey, "c").value_or(""), "C:\\xab");
-  // Cut anywhere, the text is never read past its end (each cut is a buffer
-  // of its own), and a cut string is no value.
+  const std::string crlf = "[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\r\n\"o\"=\"C:\\\\x\"\r\n"
+                           "\"c\"=\"a\\\r\n  b\"\r\n";
+  EXPECT_EQ(*FindRegistryString(crlf, kKey, "o") + *FindRegistryString(crlf, kKey, "c"), "C:\\xab");
+  // Cut anywhere, the text is never read past its end (each cut is a buffer of its own); a cut string is no value.
   const std::string full = kSystemReg;
   for (size_t size = 0; size < full.size(); ++size) {
-    for (const char* value : {"continued", "lonely", "noSign", ""}) (void)FindRegistryString(full.substr(0, size), kKey, value);
+    const std::string cut = full.substr(0, size);
+    for (const char* value : {"continued", "lonely", "noSign", ""}) (void)FindRegistryString(cut, kKey, value);
   }
   EXPECT_EQ(FindRegistryString(full.substr(0, full.find("\\xde00")), kKey, "lonely"), std::nullopt);
 }
 
-// Drive paths go through the prefix's links. A value is mapped to this
-// system's path; one that is missing, too long for the host's buffer (in
-// characters) or on a drive without a link leaves the result as it was.
+// Drive paths go through the prefix's links. A value is mapped to this system's path; one that is missing, too
+// long for the host's buffer (in characters) or on a drive without a link leaves the result as it was.
 TEST(WinePrefix, MapsDrivePathsAndReadsTheValue) {
   // Drive C: is the prefix's drive_c (a relative link with a trailing slash), Z: the root, A: a long link.
   TempFolder folder;
@@ -104,13 +101,12 @@ TEST(WinePrefix, MapsDrivePathsAndReadsTheValue) {
       {"\\\\server\\share", "//server/share"}, {"relative\\dir", "relative/dir"}, {"", ""}, {"C", "C"},
       {"1:\\x", "1:/x"}, {"@:\\x", "@:/x"}, {"[:\\x", "[:/x"}, {"`:\\x", "`:/x"}, {"{:\\x", "{:/x"}};
   for (const auto& [windows, posix] : paths) EXPECT_EQ(MapWindowsPathToPosix(prefix, windows), posix) << windows;
-  const std::string key = "[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n\"objectDir\"=\"Z:\\\\";
+  const std::string key = "[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n\"objectDir\"=\"", z = key + "Z:\\\\";
   std::string longest, accented;  // 255 characters once unescaped, the last 252 of them two bytes long
   for (int i = 0; i < 252; ++i) longest += "\\x00e9", accented += "\xc3\xa9";
   const std::pair<std::string, std::string> cases[] = {
-      {kSystemReg, "/home/me/objects"}, {key + "a\\0b\"\n", "/a"}, {key + longest + "\"\n", "/" + accented},
-      {key + longest + "a\"\n", "before"}, {"[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n\"objectDir\"=\"Q:\\\\O\"\n", "before"},
-      {"WINE REGISTRY Version 2\n", "before"}};
+      {kSystemReg, "/home/me/objects"}, {z + "a\\0b\"\n", "/a"}, {z + longest + "\"\n", "/" + accented},
+      {z + longest + "a\"\n", "before"}, {key + "Q:\\\\O\"\n", "before"}, {"WINE REGISTRY Version 2\n", "before"}};
   std::string value;
   for (const auto& [systemReg, expected] : cases) {
     ASSERT_TRUE(WriteFile(dir / "system.reg", {reinterpret_cast<const uint8_t*>(systemReg.data()), systemReg.size()}));
@@ -123,9 +119,10 @@ TEST(WinePrefix, MapsDrivePathsAndReadsTheValue) {
   fs::create_directory(dir / "system.reg");
   EXPECT_FALSE(ReadWineRegistryValue(prefix, kKey, "objectDir", value));
   EXPECT_EQ(value, "before");
-  EXPECT_EQ((std::array{WinePrefixFolder("/opt/wine", "/home/me"), WinePrefixFolder("", "/home/me"),
-                        WinePrefixFolder(nullptr, "/me"), WinePrefixFolder(nullptr, ""), WinePrefixFolder(nullptr, nullptr)}),
-            (std::array<Found, 5>{"/opt/wine", "/home/me/.wine", "/me/.wine", {}, {}}));
+  EXPECT_EQ((std::array{WinePrefixFolder("/opt/wine", "/me"), WinePrefixFolder("", "/me"),
+                        WinePrefixFolder(nullptr, "/me"), WinePrefixFolder(nullptr, ""),
+                        WinePrefixFolder(nullptr, nullptr)}),
+            (std::array<Found, 5>{"/opt/wine", "/me/.wine", "/me/.wine", {}, {}}));
 }
 
 }  // namespace
