@@ -12,8 +12,7 @@
 #include "rigwright/command_line.h"
 #include "rigwright/install_parent.h"
 #include "rigwright/model_job_state.h"
-#include "tests/support/header_builder.h"
-#include "tests/support/object_folder.h"
+#include "tests/support/kit.h"
 #include "tests/support/recording_platform.h"
 
 namespace zarno {

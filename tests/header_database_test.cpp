@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "core/byte_stream.h"
-#include "tests/support/header_builder.h"
+#include "tests/support/kit.h"
 
 namespace zarno {
 namespace {

@@ -8,8 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "core/file_utils.h"
-#include "tests/support/header_builder.h"
-#include "tests/support/object_folder.h"
+#include "tests/support/kit.h"
 #include "tests/support/recording_platform.h"
 
 namespace zarno {

@@ -8,8 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/support/lzss_reference.h"
-#include "tests/support/texture_images.h"
+#include "tests/support/kit.h"
 
 namespace zarno {
 namespace {

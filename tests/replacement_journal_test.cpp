@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/header_builder.h"
-#include "tests/support/object_folder.h"
+#include "tests/support/kit.h"
 #include "tests/support/recording_platform.h"
 
 namespace zarno {

@@ -8,7 +8,7 @@
 
 #include "core/platform_posix.h"
 #include "core/wine_registry_posix.h"
-#include "tests/support/header_builder.h"
+#include "tests/support/kit.h"
 
 namespace zarno {
 namespace {

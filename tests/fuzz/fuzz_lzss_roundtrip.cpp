@@ -3,7 +3,7 @@
 // input read as a stream decodes whole or not at all, without fault.
 #include "skinwright/lzss.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "tests/support/lzss_reference.h"
+#include "tests/support/kit.h"
 
 using namespace zarno;
 

@@ -3,11 +3,7 @@
 // targets without one). Usage: make_seeds <folder>
 #include <filesystem>
 
-#include "tests/support/bmp_builder.h"
-#include "tests/support/class_table_builder.h"
-#include "tests/support/header_builder.h"
-#include "tests/support/ihr_builder.h"
-#include "tests/support/texture_images.h"
+#include "tests/support/kit.h"
 
 using namespace zarno;
 using Bytes = std::vector<uint8_t>;

@@ -1,142 +1,58 @@
-#include "tests/support/bmp_builder.h"
-#include "tests/support/fixture_encoder.h"
-
-#include <algorithm>
-
-#include "tests/support/texture_images.h"
+#include "tests/support/kit.h"
 
 namespace zarno {
-namespace {
-
-constexpr size_t kFileHeaderSize = 14;
-constexpr uint32_t kInfoHeaderSize = 40;
-constexpr uint32_t kCoreHeaderSize = 12;
-constexpr size_t kColorEntrySize = 4;
-
-using Encoder = FixtureEncoder;
-
-size_t InfoHeaderBytes(const BmpSpec& recipe) {
-  if (recipe.infoHeaderSize == kCoreHeaderSize) return kCoreHeaderSize;
-  return std::max<size_t>(recipe.infoHeaderSize, kInfoHeaderSize);
-}
-
-size_t RowBytes(const BmpSpec& recipe) {
-  size_t total = 0;
-  for (const auto& row : recipe.rows) total += row.size();
-  return total;
-}
-
-void EncodeFileHeader(Encoder& out, const BmpOffsets& offsets) {
-  out.Byte('B');
-  out.Byte('M');
-  out.Long(static_cast<uint32_t>(offsets.end));  // bfSize
-  out.Short(0);
-  out.Short(0);
-  out.Long(static_cast<uint32_t>(offsets.rows));  // bfOffBits
-}
-
-void EncodeCoreHeader(Encoder& out, const BmpSpec& recipe) {
-  out.Long(kCoreHeaderSize);
-  out.Short(static_cast<uint32_t>(recipe.width));
-  out.Short(static_cast<uint32_t>(recipe.height));
-  out.Short(1);  // planes
-  out.Short(recipe.bitCount);
-}
-
-void EncodeInfoHeader(Encoder& out, const BmpSpec& recipe) {
-  const size_t start = out.Size();
-  out.Long(recipe.infoHeaderSize);
-  out.Long(static_cast<uint32_t>(recipe.width));
-  out.Long(static_cast<uint32_t>(recipe.height));
-  out.Short(1);  // planes
-  out.Short(recipe.bitCount);
-  out.Long(recipe.compression);
-  out.Long(0);     // biSizeImage
-  out.Long(2835);  // biXPelsPerMeter, 72 dpi
-  out.Long(2835);  // biYPelsPerMeter
-  out.Long(recipe.clrUsed);
-  out.Long(0);     // biClrImportant
-  out.PadTo(start + InfoHeaderBytes(recipe));
-}
-
-void EncodeColors(Encoder& out, const BmpSpec& recipe) {
-  for (const BmpColor& color : recipe.colors) {
-    out.Byte(color.blue);
-    out.Byte(color.green);
-    out.Byte(color.red);
-    out.Byte(color.reserved);
-  }
-}
-
-void EncodeRows(Encoder& out, const BmpSpec& recipe) {
-  for (auto row = recipe.rows.rbegin(); row != recipe.rows.rend(); ++row) out.Bytes(*row);
-}
-
-}  // namespace
 
 std::vector<BmpColor> BmpSpec::GreyColors() {
-  std::vector<BmpColor> colors(256);
-  for (size_t i = 0; i < colors.size(); ++i) {
-    const auto level = static_cast<uint8_t>(i);
-    colors[i] = {level, level, level, 0};
-  }
+  std::vector<BmpColor> colors;
+  for (int i = 0; i < 256; ++i) colors.push_back({uint8_t(i), uint8_t(i), uint8_t(i), 0});
   return colors;
 }
 
-BmpOffsets OffsetsOf(const BmpSpec& recipe) {
-  BmpOffsets offsets{};
-  offsets.infoHeader = recipe.fileHeader ? kFileHeaderSize : 0;
-  offsets.colorTable = offsets.infoHeader + InfoHeaderBytes(recipe);
-  offsets.rows = offsets.colorTable + recipe.colors.size() * kColorEntrySize;
-  offsets.end = offsets.rows + RowBytes(recipe);
-  return offsets;
-}
-
-std::vector<uint8_t> BuildBmpFile(const BmpSpec& recipe) {
-  const BmpOffsets offsets = OffsetsOf(recipe);
-  Encoder out;
-  if (recipe.fileHeader) EncodeFileHeader(out, offsets);
-  if (recipe.infoHeaderSize == kCoreHeaderSize) {
-    EncodeCoreHeader(out, recipe);
-  } else {
-    EncodeInfoHeader(out, recipe);
+std::vector<uint8_t> BuildBmpFile(const BmpSpec& r) {
+  const bool core = r.infoHeaderSize == 12;
+  const size_t tableAt = (r.fileHeader ? 14 : 0) + (core ? 12 : std::max<size_t>(r.infoHeaderSize, 40));
+  size_t end = tableAt + 4 * r.colors.size();
+  for (const auto& row : r.rows) end += row.size();
+  std::vector<uint8_t> out;
+  if (r.fileHeader) {
+    PutLe(out, 1, 'B', 'M');
+    PutLe(out, 4, end, 0, tableAt + 4 * r.colors.size());
   }
-  EncodeColors(out, recipe);
-  EncodeRows(out, recipe);
-  std::vector<uint8_t> bytes = out.Take();
-  if (recipe.truncateTo && *recipe.truncateTo < bytes.size()) bytes.resize(*recipe.truncateTo);
-  return bytes;
+  if (core) {
+    PutLe(out, 4, 12);
+    PutLe(out, 2, r.width, r.height, 1, r.bitCount);
+  } else {
+    PutLe(out, 4, r.infoHeaderSize, r.width, r.height);
+    PutLe(out, 2, 1, r.bitCount);
+    PutLe(out, 4, r.compression, 0, 2835, 2835, r.clrUsed, 0);  // 72 dpi
+    out.resize(tableAt);
+  }
+  for (const BmpColor& c : r.colors) PutLe(out, 1, c.blue, c.green, c.red, c.reserved);
+  for (auto row = r.rows.rbegin(); row != r.rows.rend(); ++row) out.insert(out.end(), row->begin(), row->end());
+  out.resize(std::min(out.size(), r.truncateTo.value_or(out.size())));
+  return out;
 }
 
 std::vector<BmpColor> ColorsOfPalette(const PaletteSpec& palette) {
   std::vector<BmpColor> colors;
-  colors.reserve(palette.entries.size());
   for (const auto& entry : palette.entries) colors.push_back({entry[0], entry[1], entry[2], 0});
   return colors;
 }
 
-std::vector<BmpColor> StandardPaletteColors(uint32_t k) {
-  return ColorsOfPalette(StandardHeaderSpec().palettes.at(k));
-}
+std::vector<BmpColor> StandardPaletteColors(uint32_t k) { return ColorsOfPalette(StandardHeaderSpec().palettes.at(k)); }
 
 std::vector<std::vector<uint8_t>> RowsOf(const std::vector<uint8_t>& flat, size_t width) {
   std::vector<std::vector<uint8_t>> rows;
-  for (size_t start = 0; width != 0 && start < flat.size(); start += width) {
-    const size_t end = std::min(flat.size(), start + width);
-    rows.emplace_back(flat.begin() + static_cast<std::ptrdiff_t>(start),
-                      flat.begin() + static_cast<std::ptrdiff_t>(end));
+  for (auto at = flat.begin(); width != 0 && at < flat.end(); at += std::ptrdiff_t(std::min<size_t>(width, flat.end() - at))) {
+    rows.emplace_back(at, at + std::ptrdiff_t(std::min<size_t>(width, flat.end() - at)));
   }
   return rows;
 }
 
 BmpSpec StandardTextureBmp(int32_t width, int32_t height, uint32_t paletteK, uint64_t seed) {
-  BmpSpec recipe;
-  recipe.width = width;
-  recipe.height = height;
-  recipe.colors = StandardPaletteColors(paletteK);
-  const auto columns = static_cast<size_t>(width);
-  recipe.rows = RowsOf(MakeTextureImage(columns, static_cast<size_t>(height), seed), columns);
-  return recipe;
+  const auto columns = size_t(width);
+  return {width, height, 8, 0, 0, true, 40, StandardPaletteColors(paletteK),
+          RowsOf(MakeTextureImage(columns, size_t(height), seed), columns), {}};
 }
 
 }  // namespace zarno
