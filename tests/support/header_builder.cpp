@@ -1,52 +1,48 @@
 #include <algorithm>
 #include <fstream>
 #include <random>
+#include <tuple>
 
 #include "tests/support/kit.h"
 
 namespace zarno {
-
-template <class Count, class List> Count CountOf(const std::optional<Count>& count, const List& list) {
-  return count.value_or(static_cast<Count>(list.size()));
+template <class Count, class List> Count CountOf(std::optional<Count> n, const List& list) {
+  return n.value_or(Count(list.size()));
 }
-
-std::vector<uint8_t> BuildHeaderFile(const HeaderSpec& recipe) {
+std::vector<uint8_t> BuildHeaderFile(const HeaderSpec& r) {
   std::vector<uint8_t> out;
-  PutLe(out, 4, recipe.leadWord, CountOf(recipe.colorCount, recipe.colors), recipe.colorWord);
-  for (const auto& [v] : recipe.colors) PutLe(out, 4, v[0], v[1], v[2], v[3]);
-  PutLe(out, 4, CountOf(recipe.paletteCount, recipe.palettes));
-  for (const PaletteSpec& palette : recipe.palettes) {
-    for (const auto& entry : palette.entries) out.insert(out.end(), entry.begin(), entry.end());
+  PutLe(out, 4, r.leadWord, CountOf(r.colorCount, r.colors), r.colorWord);
+  for (const auto& [v] : r.colors) PutLe(out, 4, v[0], v[1], v[2], v[3]);
+  PutLe(out, 4, CountOf(r.paletteCount, r.palettes));
+  for (const PaletteSpec& palette : r.palettes) {
+    for (const auto& [red, green, blue, alpha] : palette.entries) PutLe(out, 1, red, green, blue, alpha);
     PutLe(out, 4, palette.palWord0, palette.palWord1);
   }
-  PutLe(out, 4, CountOf(recipe.textureCount, recipe.textures), recipe.maxTextureSize);
-  for (const auto& [a, b, c, d, e, f, g, h, i, j] : recipe.textures) PutLe(out, 4, a, b, c, d, e, f, g, h, i, j);
-  PutLe(out, 4, recipe.lodWord, CountOf(recipe.lodCount, recipe.lods));
-  for (const auto& [a, b, c, d, e] : recipe.lods) PutLe(out, 4, a, b, c, d, e);
-  PutLe(out, 4, CountOf(recipe.parentCount, recipe.parents));
-  for (const ParentSpec& p : recipe.parents) {
-    for (float value : p.hitbox) PutLe(out, 4, value);
-    PutLe(out, 4, p.hostParam1, p.hostParam2);
+  PutLe(out, 4, CountOf(r.textureCount, r.textures), r.maxTextureSize);
+  for (const auto& [a, b, c, d, e, f, g, h, i, j] : r.textures) PutLe(out, 4, a, b, c, d, e, f, g, h, i, j);
+  PutLe(out, 4, r.lodWord, CountOf(r.lodCount, r.lods));
+  for (const auto& [a, b, c, d, e] : r.lods) PutLe(out, 4, a, b, c, d, e);
+  PutLe(out, 4, CountOf(r.parentCount, r.parents));
+  for (const ParentSpec& p : r.parents) {
+    std::apply([&](auto... hitbox) { PutLe(out, 4, hitbox..., p.hostParam1, p.hostParam2); }, p.hitbox);
     PutLe(out, 2, p.hostParam3, CountOf(p.dynamicCount, p.dynamicPoints));
     PutLe(out, 1, CountOf(p.lodRefCount, p.lodRefs), p.hostParam4, p.hostParam5, CountOf(p.slotCount, p.slots));
     PutLe(out, 2, p.hostParam6, p.hostParam7);
   }
-  for (const ParentSpec& p : recipe.parents) {
+  for (const ParentSpec& p : r.parents) {
     for (const auto* list : {&p.slots, &p.dynamicPoints}) for (const auto& [x, y, z] : *list) PutLe(out, 4, x, y, z);
     for (const LodRefSpec& ref : p.lodRefs) PutLe(out, 4, ref.lodRef, ref.lodDistance);
   }
-  out.insert(out.end(), recipe.trailingBytes.begin(), recipe.trailingBytes.end());
+  out.insert(out.end(), r.trailingBytes.begin(), r.trailingBytes.end());
   return out;
 }
-
-HeaderOffsets OffsetsOf(const HeaderSpec& recipe) {
-  const size_t palettes = 12 + 16 * recipe.colors.size(), textures = palettes + 4 + 1032 * recipe.palettes.size();
-  const size_t lodWord = textures + 8 + 40 * recipe.textures.size(), parents = lodWord + 8 + 20 * recipe.lods.size();
-  size_t end = parents + 4 + 48 * recipe.parents.size();
-  for (const ParentSpec& p : recipe.parents) end += 12 * (p.slots.size() + p.dynamicPoints.size()) + 8 * p.lodRefs.size();
-  return {4, palettes, textures, lodWord, lodWord + 4, parents, parents + 4, parents + 4 + 48 * recipe.parents.size(), end};
+HeaderOffsets OffsetsOf(const HeaderSpec& r) {
+  const size_t palettes = 12 + 16 * r.colors.size(), textures = palettes + 4 + 1032 * r.palettes.size();
+  const size_t lodWord = textures + 8 + 40 * r.textures.size(), parents = lodWord + 8 + 20 * r.lods.size();
+  size_t end = parents + 4 + 48 * r.parents.size();
+  for (const ParentSpec& p : r.parents) end += 12 * (p.slots.size() + p.dynamicPoints.size()) + 8 * p.lodRefs.size();
+  return {4, palettes, textures, lodWord, lodWord + 4, parents, parents + 4, parents + 4 + 48 * r.parents.size(), end};
 }
-
 PaletteSpec TestPalette(uint32_t k) {
   PaletteSpec palette{{}, k, 0x100 + k};
   for (uint32_t i = 0; i < kPaletteEntries; ++i) {
@@ -54,63 +50,55 @@ PaletteSpec TestPalette(uint32_t k) {
   }
   return palette;
 }
-
 HeaderSpec StandardHeaderSpec() {
-  HeaderSpec recipe;
-  recipe.leadWord = 0x0004'0001, recipe.colorWord = 0x00C0'FFEE, recipe.maxTextureSize = 4000, recipe.lodWord = 12000;
-  recipe.colors = {{{1.0f, 0.5f, 0.25f, 1.0f}}, {{0.0f, -0.0f, 0.75f, 0.5f}}, {{0.125f, 0.2f, 0.3f, 0.0f}}};
-  recipe.textures = {{0, 4000, 64, 0, 0, 0xA0, 0xFF10'2030, 0, 2, 0}, {}, {4000, 1500, 32, 0, 0, 0xE0, 0x8040'2010, 0, 5, 0}};
-  for (uint32_t k = 0; k < 14; ++k) recipe.palettes.push_back(TestPalette(k));
+  HeaderSpec r;
+  r.leadWord = 0x0004'0001, r.colorWord = 0x00C0'FFEE, r.maxTextureSize = 4000, r.lodWord = 12000;
+  r.colors = {{{1.0f, 0.5f, 0.25f, 1.0f}}, {{0.0f, -0.0f, 0.75f, 0.5f}}, {{0.125f, 0.2f, 0.3f, 0.0f}}};
+  for (uint32_t k = 0; k < 14; ++k) r.palettes.push_back(TestPalette(k));
+  r.textures = {{0, 4000, 64, 0, 0, 0xA0, 0xFF10'2030, 0, 2, 0}, {}, {4000, 1500, 32, 0, 0, 0xE0, 0x8040'2010, 0, 5, 0}};
   const uint32_t offsets[] = {10, 0, 120, 180, 0, 260}, sizes[] = {100, 0, 50, 70, 0, 30};
-  for (uint32_t i = 0, w = 100; i < 6; ++i, w += 100) recipe.lods.push_back({w, w + 1, w + 2, offsets[i], sizes[i]});
+  for (uint32_t i = 0, w = 100; i < 6; ++i, w += 100) r.lods.push_back({w, w + 1, w + 2, offsets[i], sizes[i]});
   const struct { float size; uint32_t param; int slots, dynamics; std::vector<LodRefSpec> refs; } parents[] = {
       {1.5f, 11, 3, 1, {{1, 100.0f}, {5, 400.0f}}}, {4.0f, 22, 0, 0, {{7, 250.0f}}},
       {8.0f, 33, 25, 10, {{11, 150.0f}, {-1, 900.0f}}}};
   for (const auto& [size, param, slots, dynamics, refs] : parents) {
-    ParentSpec& p = recipe.parents.emplace_back(ParentSpec{{}, param, param * 3, 2, 4, 5, 6, 7, {}, {}, refs, {}, {}, {}});
+    ParentSpec& p = r.parents.emplace_back(ParentSpec{{}, param, param * 3, 2, 4, 5, 6, 7, {}, {}, refs, {}, {}, {}});
     for (int i = 0; i < 7; ++i) p.hitbox[i] = size * float(i + 1);
     for (float x = size; x < size + float(slots); ++x) p.slots.push_back({x, -x, 0.5f * x});
     for (float x = 2 * size; x < 2 * size + float(dynamics); ++x) p.dynamicPoints.push_back({x, 0.25f * x, -x});
   }
-  return recipe;
+  return r;
 }
-
 std::vector<uint8_t> PatternBytes(uint32_t seed, size_t size) {
   std::vector<uint8_t> bytes(size);
   uint32_t state = seed * 2654435761u + 12345u;
   for (uint8_t& byte : bytes) byte = uint8_t((state = state * 1103515245u + 12345u) >> 24);
   return bytes;
 }
-
-std::vector<uint8_t> BuildLodFile(const HeaderSpec& recipe) {
+std::vector<uint8_t> BuildLodFile(const HeaderSpec& r) {
   std::vector<uint8_t> file;
-  for (uint32_t k = 0; k < recipe.lods.size(); ++k) {
-    const size_t at = recipe.lods[k].fileOffset, size = recipe.lods[k].fileSize;
-    if (size == 0) continue;
-    file.resize(std::max(file.size(), at + size), kLodFillerByte);
-    std::ranges::copy(BlobBytes(k, uint32_t(size)), file.begin() + std::ptrdiff_t(at));
+  for (uint32_t k = 0; k < r.lods.size(); ++k) {
+    if (const size_t at = r.lods[k].fileOffset, size = r.lods[k].fileSize; size != 0) {
+      file.resize(std::max(file.size(), at + size), kLodFillerByte);
+      std::ranges::copy(BlobBytes(k, uint32_t(size)), file.begin() + std::ptrdiff_t(at));
+    }
   }
   return file;
 }
-
 bool WriteObjectFolder(const ObjectFolder& folder, const HeaderSpec& recipe) {
   std::error_code error;
-  std::filesystem::create_directories(folder.objectDir, error), std::filesystem::create_directories(folder.modelDir, error);
+  for (const auto& dir : {folder.objectDir, folder.modelDir}) std::filesystem::create_directories(dir, error);
   return WriteFile(folder.hdrPath, BuildHeaderFile(recipe)) && WriteFile(folder.lodPath, BuildLodFile(recipe));
 }
-
 bool WriteFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  file.close();
+  file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size())), file.close();
   return !file.fail();
 }
-
 std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
-
 TempFolder::TempFolder() {
   std::error_code error;
   std::mt19937_64 random{std::random_device{}()};
@@ -120,10 +108,4 @@ TempFolder::TempFolder() {
   }
   path_.clear();  // no folder: writes into it fail and nothing is removed
 }
-
-TempFolder::~TempFolder() {
-  std::error_code error;
-  if (!path_.empty()) std::filesystem::remove_all(path_, error);
-}
-
 }  // namespace zarno

@@ -10,55 +10,44 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "core/header_database.h"
 
 namespace zarno {
 
-// Appends each value little-endian in `size` bytes, a float as its bits.
-template <class T> uint32_t LeWord(T value) {
-  if constexpr (std::is_same_v<T, float>) return std::bit_cast<uint32_t>(value); else return uint32_t(value);
-}
+// Appends each value little-endian in `size` bytes, a float as its bits: the kit's own encoder.
+template <class T> uint32_t LeWord(T value) { return static_cast<uint32_t>(value); }
+inline uint32_t LeWord(float value) { return std::bit_cast<uint32_t>(value); }
 template <class... Values> void PutLe(std::vector<uint8_t>& out, int size, Values... values) {
   for (uint32_t word : {LeWord(values)...}) for (int i = 0; i < size; ++i) out.push_back(uint8_t(word >> 8 * i));
 }
 
 // ZarnoObj.hdr. A count written is its list's size unless an override gives another value; the lists are
 // written as held either way, so a test can make counts and data disagree.
-struct PaletteSpec {
-  std::array<std::array<uint8_t, 4>, kPaletteEntries> entries{};  // red, green, blue, alpha
-  uint32_t palWord0 = 0, palWord1 = 0;
-};
+struct PaletteSpec { std::array<std::array<uint8_t, 4>, kPaletteEntries> entries{}; uint32_t palWord0 = 0, palWord1 = 0; };
 struct LodRefSpec { int32_t lodRef = -1; float lodDistance = 0.0f; };
 struct ParentSpec {
-  std::array<float, 7> hitbox{};
-  uint32_t hostParam1 = 0, hostParam2 = 0;
+  std::array<float, 7> hitbox{}; uint32_t hostParam1 = 0, hostParam2 = 0;
   uint16_t hostParam3 = 1; uint8_t hostParam4 = 0, hostParam5 = 0; uint16_t hostParam6 = 0, hostParam7 = 0;
-  std::vector<std::array<float, 3>> slots, dynamicPoints;
-  std::vector<LodRefSpec> lodRefs;
+  std::vector<std::array<float, 3>> slots, dynamicPoints; std::vector<LodRefSpec> lodRefs;
   std::optional<uint8_t> slotCount; std::optional<uint16_t> dynamicCount; std::optional<uint8_t> lodRefCount;
 };
 struct HeaderSpec {
   uint32_t leadWord = 0, colorWord = 0, maxTextureSize = 0, lodWord = kMinLodWord;
-  std::vector<ColorRecord> colors;
-  std::vector<PaletteSpec> palettes; std::vector<TextureRecord> textures; std::vector<LodRecord> lods;
-  std::vector<ParentSpec> parents;
+  std::vector<ColorRecord> colors; std::vector<PaletteSpec> palettes; std::vector<TextureRecord> textures;
+  std::vector<LodRecord> lods; std::vector<ParentSpec> parents;
   std::optional<uint32_t> colorCount, paletteCount, textureCount, lodCount, parentCount;
   std::vector<uint8_t> trailingBytes;  // after the last parent's lists
 };
-// Where the sections of a built file start; `end` is before the trailing bytes.
-struct HeaderOffsets {
+struct HeaderOffsets {  // where the sections of a built file start; `end` is before the trailing bytes
   size_t colorCount, paletteCount, textureCount, lodWord, lodCount, parentCount, parentFixedParts, parentLists, end;
 };
 std::vector<uint8_t> BuildHeaderFile(const HeaderSpec& recipe);
 HeaderOffsets OffsetsOf(const HeaderSpec& recipe);
-// Entry i is (k*7 + i, k*13 + 2i, k*29 + 3i) mod 256 with alpha 0; palWord0 k, palWord1 0x100 + k.
-PaletteSpec TestPalette(uint32_t k);
-// 3 colours, palettes TestPalette(0..13), 3 texture records, 6 LOD records (1 and 4 free) whose blobs lie in
-// ZarnoObj.lod as installation leaves them (first at 10, 10 bytes between), 3 parents referring to LOD
-// records 0, 2, 3 and 5 (the last with a LOD still to install); lodWord 12000, so it reads back unchanged.
+PaletteSpec TestPalette(uint32_t k);  // each k a palette of its own
+// Palettes TestPalette(0..13), 6 LOD records (1 and 4 free) whose blobs lie in ZarnoObj.lod as installation leaves
+// them, 3 parents referring to LOD records 0, 2, 3 and 5 (5 still to install); lodWord 12000 reads back unchanged.
 HeaderSpec StandardHeaderSpec();
 
 // ZarnoObj.lod: BlobBytes(k, fileSize) at the offset of every record k with a size, kLodFillerByte (which
@@ -87,7 +76,7 @@ inline std::string ReadFileText(const std::filesystem::path& path) {
 class TempFolder {
  public:
   TempFolder();
-  ~TempFolder();
+  ~TempFolder() { std::error_code error; if (!path_.empty()) std::filesystem::remove_all(path_, error); }
   TempFolder(const TempFolder&) = delete; TempFolder& operator=(const TempFolder&) = delete;
   const std::filesystem::path& Path() const { return path_; }
   std::filesystem::path operator/(const std::filesystem::path& name) const { return path_ / name; }
@@ -102,18 +91,19 @@ struct IhrLodEntry {
 };
 struct IhrSpec {
   std::string versionLine = "2.0", name = "Sample";
-  int32_t parentIndex = 1;
-  std::array<float, 7> hitbox{1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f};
+  int32_t parentIndex = 1; std::array<float, 7> hitbox{1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f};
   int64_t hostParam1 = 100, hostParam2 = 200, hostParam3 = 3, hostParam4 = 4, hostParam5 = 5;
   std::vector<std::array<float, 3>> dynamicPoints, slots;
   std::optional<int64_t> dynamicCount, lodRefCount, slotCount;  // written instead of the list sizes
-  int32_t lodEntryForm = 0;
-  std::vector<IhrLodEntry> lods;
+  int32_t lodEntryForm = 0; std::vector<IhrLodEntry> lods;
   bool crlf = false;  // end lines with CR LF instead of LF
 };
 std::string NumberText(float value);  // the shortest text that reads back as the same float ("2.5", "-0.125")
 std::string BuildIhrText(const IhrSpec& recipe);
-bool WriteIhrFile(const std::filesystem::path& path, const IhrSpec& recipe);
+inline bool WriteIhrFile(const std::filesystem::path& path, const IhrSpec& recipe) {
+  const std::string text = BuildIhrText(recipe);
+  return WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
 
 // BMP images, well-formed or broken on purpose: every field is written as given.
 struct BmpColor { uint8_t red = 0, green = 0, blue = 0, reserved = 0; };  // held as blue, green, red, reserved
@@ -121,9 +111,7 @@ struct BmpSpec {
   int32_t width = 16, height = 16;  // negative height: a top-down image
   uint16_t bitCount = 8; uint32_t compression = 0, clrUsed = 0;
   bool fileHeader = true;  // the 14-byte "BM" header
-  // 40: a BITMAPINFOHEADER, 12: a BITMAPCOREHEADER; another size is written as a 40-byte header naming it,
-  // padded with zeros to it when larger.
-  uint32_t infoHeaderSize = 40;
+  uint32_t infoHeaderSize = 40;  // 12: a core header; other sizes: a 40-byte header naming it, zero-padded to it
   std::vector<BmpColor> colors = GreyColors();  // the whole colour table
   std::vector<std::vector<uint8_t>> rows;  // top row first; written bottom-up, unpadded
   std::optional<size_t> truncateTo;  // cut the built file to this length
@@ -131,7 +119,7 @@ struct BmpSpec {
 };
 std::vector<uint8_t> BuildBmpFile(const BmpSpec& recipe);
 std::vector<BmpColor> ColorsOfPalette(const PaletteSpec& palette);
-std::vector<BmpColor> StandardPaletteColors(uint32_t k);  // palette k of StandardHeaderSpec()
+inline std::vector<BmpColor> StandardPaletteColors(uint32_t k) { return ColorsOfPalette(StandardHeaderSpec().palettes.at(k)); }
 std::vector<std::vector<uint8_t>> RowsOf(const std::vector<uint8_t>& flat, size_t width);
 // 8 bits, pixels MakeTextureImage(width, height, seed), palette k of StandardHeaderSpec() as colour table.
 BmpSpec StandardTextureBmp(int32_t width, int32_t height, uint32_t paletteK, uint64_t seed);
@@ -139,8 +127,7 @@ BmpSpec StandardTextureBmp(int32_t width, int32_t height, uint32_t paletteK, uin
 // Orvane4.ct. Bytes the reader does not keep are `filler` (the f32 at record offset 24 is `droppedFloat`), so
 // a reader looking in the wrong place finds values no test expects.
 struct ClassSpec {
-  std::array<uint8_t, 6> idBytes{};
-  std::array<uint16_t, 8> parentIndex{};
+  std::array<uint8_t, 6> idBytes{}; std::array<uint16_t, 8> parentIndex{};
   uint8_t selectorByte = 0; uint32_t classWord = 0; float droppedFloat = 1234.5f; uint8_t filler = 0xA5;
 };
 struct ClassTableSpec {
@@ -159,8 +146,7 @@ class FixtureRandom {
   explicit FixtureRandom(uint64_t seed) : state_(seed) {}
   uint64_t Next() {
     uint64_t z = state_ += 0x9E3779B97F4A7C15ull;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull, z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
     return z ^ (z >> 31);
   }
   uint32_t Below(uint32_t bound) { return static_cast<uint32_t>(Next() % bound); }  // bound > 0
@@ -170,7 +156,11 @@ class FixtureRandom {
 };
 // width × height palette indices, row after row, that look to a compressor like painted textures.
 std::vector<uint8_t> MakeTextureImage(size_t width, size_t height, uint64_t seed);
-std::vector<uint8_t> MakeRandomBytes(size_t length, uint64_t seed);  // noise, which compresses worst
+inline std::vector<uint8_t> MakeRandomBytes(size_t length, uint64_t seed) {  // noise, which compresses worst
+  std::vector<uint8_t> bytes(length);
+  for (FixtureRandom random(seed); uint8_t& byte : bytes) byte = random.Byte();
+  return bytes;
+}
 // The plain reference the product's LZSS encoder must match byte for byte.
 std::vector<uint8_t> LzssCompressReference(std::span<const uint8_t> input);
 
