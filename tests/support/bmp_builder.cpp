@@ -41,9 +41,8 @@ BmpSpec StandardTextureBmp(int32_t width, int32_t height, uint32_t paletteK, uin
           RowsOf(MakeTextureImage(columns, size_t(height), seed), columns), {}};
 }
 
-// Square cells of about an eighth of the width (8 to 128 pixels); out of 20 cells 6 are flat, 7 gradients
-// (slopes in 1/16 steps per pixel), 3 tiled patterns (bricks, windows, rivets), 3 gradients with noise on
-// every pixel, 1 noise. One pixel in 128 of flat and gradient cells is a speckle one step off.
+// Square cells of about an eighth of the width (8 to 128 pixels): out of 20, 6 flat, 7 gradients (in 1/16 steps
+// per pixel), 3 tiled patterns, 3 noisy gradients, 1 noise; 1 pixel in 128 of flat and gradient ones is off by 1.
 std::vector<uint8_t> MakeTextureImage(size_t width, size_t height, uint64_t seed) {
   std::vector<uint8_t> pixels(width * height);
   FixtureRandom random(seed);

@@ -12,23 +12,21 @@ struct Reference {
   std::vector<uint32_t> ring = std::vector<uint32_t>(kRing + 1, 0);
   std::vector<Node> tree = std::vector<Node>(kRing + 1);
   uint32_t matchPosition = 0;
-  uint32_t& LinkTo(uint32_t p) {
-    Node& parent = tree[tree[p].parent];
-    return parent.smaller == p ? parent.smaller : parent.larger;
-  }
-  void Unlink(uint32_t p, uint32_t child) {  // `child` (or no node) takes p's place under p's parent
-    LinkTo(p) = child;
-    if (child != kNone) tree[child].parent = tree[p].parent;
-    tree[p].parent = kNone;
-  }
+  uint32_t& LinkTo(uint32_t p) { Node& up = tree[tree[p].parent]; return up.smaller == p ? up.smaller : up.larger; }
   void Replace(uint32_t p, uint32_t q) {  // q takes p's place with p's children
     LinkTo(p) = q, tree[q] = tree[p], tree[p].parent = kNone;
     for (uint32_t child : {tree[q].smaller, tree[q].larger}) if (child != kNone) tree[child].parent = q;
   }
   void Remove(uint32_t p) {
-    if (tree[p].parent == kNone) return;
-    if (tree[p].smaller == kNone || tree[p].larger == kNone) return Unlink(p, std::max(tree[p].smaller, tree[p].larger));
-    uint32_t q = tree[p].smaller;
+    Node& n = tree[p];
+    if (n.parent == kNone) return;
+    if (n.smaller == kNone || n.larger == kNone) {
+      const uint32_t child = std::max(n.smaller, n.larger);  // the only child, if any
+      if (LinkTo(p) = child; child != kNone) tree[child].parent = n.parent;
+      n.parent = kNone;
+      return;
+    }
+    uint32_t q = n.smaller;
     while (tree[q].larger != kNone) q = tree[q].larger;
     Remove(q), Replace(p, q);
   }
@@ -55,17 +53,14 @@ std::vector<uint8_t> LzssCompressReference(std::span<const uint8_t> input) {
   std::vector<uint8_t> out;
   for (size_t items = 0, next = count, flagPlace = 0; count > 0; ++items) {
     if (items % 8 == 0) flagPlace = out.size(), out.push_back(0);
-    if ((matchLength = std::min(matchLength, count)) <= 1) {
-      out[flagPlace] |= uint8_t(1u << items % 8), out.push_back(uint8_t(coder.ring[r]));
-    } else {
-      out.push_back(uint8_t(((matchLength - 2) << 4) + (coder.matchPosition >> 8)));
-      out.push_back(uint8_t(coder.matchPosition));
-    }
+    const uint32_t at = coder.matchPosition;
+    if ((matchLength = std::min(matchLength, count)) <= 1) out[flagPlace] |= uint8_t(1u << items % 8);
+    if (matchLength <= 1) out.push_back(uint8_t(coder.ring[r]));
+    else out.insert(out.end(), {uint8_t(((matchLength - 2) << 4) + (at >> 8)), uint8_t(at)});
     for (uint32_t step = 0, advance = std::max(matchLength, 1u); step < advance; ++step) {
       const uint32_t s = (r + kMaxMatch) % kRing;
       coder.Remove(s);
-      if (next < input.size()) coder.ring[s] = input[next++];
-      else --count;
+      if (next < input.size()) coder.ring[s] = input[next++]; else --count;
       r = (r + 1) % kRing;
       if (count > 0) matchLength = coder.Insert(r);
     }
