@@ -6,9 +6,7 @@
 #include "tests/support/kit.h"
 
 namespace zarno {
-template <class Count, class List> Count CountOf(std::optional<Count> n, const List& list) {
-  return n.value_or(Count(list.size()));
-}
+template <class N, class List> N CountOf(std::optional<N> n, const List& l) { return n.value_or(N(l.size())); }
 std::vector<uint8_t> BuildHeaderFile(const HeaderSpec& r) {
   std::vector<uint8_t> out;
   PutLe(out, 4, r.leadWord, CountOf(r.colorCount, r.colors), r.colorWord);
