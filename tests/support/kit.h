@@ -30,15 +30,15 @@ struct LodRefSpec { int32_t lodRef = -1; float lodDistance = 0.0f; };
 struct ParentSpec {
   std::array<float, 7> hitbox{}; uint32_t hostParam1 = 0, hostParam2 = 0;
   uint16_t hostParam3 = 1; uint8_t hostParam4 = 0, hostParam5 = 0; uint16_t hostParam6 = 0, hostParam7 = 0;
-  std::vector<std::array<float, 3>> slots, dynamicPoints; std::vector<LodRefSpec> lodRefs;
-  std::optional<uint8_t> slotCount; std::optional<uint16_t> dynamicCount; std::optional<uint8_t> lodRefCount;
+  std::vector<std::array<float, 3>> slots{}, dynamicPoints{}; std::vector<LodRefSpec> lodRefs{};
+  std::optional<uint8_t> slotCount{}; std::optional<uint16_t> dynamicCount{}; std::optional<uint8_t> lodRefCount{};
 };
 struct HeaderSpec {
   uint32_t leadWord = 0, colorWord = 0, maxTextureSize = 0, lodWord = kMinLodWord;
-  std::vector<ColorRecord> colors; std::vector<PaletteSpec> palettes; std::vector<TextureRecord> textures;
-  std::vector<LodRecord> lods; std::vector<ParentSpec> parents;
-  std::optional<uint32_t> colorCount, paletteCount, textureCount, lodCount, parentCount;
-  std::vector<uint8_t> trailingBytes;  // after the last parent's lists
+  std::vector<ColorRecord> colors{}; std::vector<PaletteSpec> palettes{}; std::vector<TextureRecord> textures{};
+  std::vector<LodRecord> lods{}; std::vector<ParentSpec> parents{};
+  std::optional<uint32_t> colorCount{}, paletteCount{}, textureCount{}, lodCount{}, parentCount{};
+  std::vector<uint8_t> trailingBytes{};  // after the last parent's lists
 };
 struct HeaderOffsets {  // where the sections of a built file start; `end` is before the trailing bytes
   size_t colorCount, paletteCount, textureCount, lodWord, lodCount, parentCount, parentFixedParts, parentLists, end;
@@ -93,9 +93,9 @@ struct IhrSpec {
   std::string versionLine = "2.0", name = "Sample";
   int32_t parentIndex = 1; std::array<float, 7> hitbox{1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f};
   int64_t hostParam1 = 100, hostParam2 = 200, hostParam3 = 3, hostParam4 = 4, hostParam5 = 5;
-  std::vector<std::array<float, 3>> dynamicPoints, slots;
-  std::optional<int64_t> dynamicCount, lodRefCount, slotCount;  // written instead of the list sizes
-  int32_t lodEntryForm = 0; std::vector<IhrLodEntry> lods;
+  std::vector<std::array<float, 3>> dynamicPoints{}, slots{};
+  std::optional<int64_t> dynamicCount{}, lodRefCount{}, slotCount{};  // written instead of the list sizes
+  int32_t lodEntryForm = 0; std::vector<IhrLodEntry> lods{};
   bool crlf = false;  // end lines with CR LF instead of LF
 };
 std::string NumberText(float value);  // the shortest text that reads back as the same float ("2.5", "-0.125")
@@ -113,8 +113,8 @@ struct BmpSpec {
   bool fileHeader = true;  // the 14-byte "BM" header
   uint32_t infoHeaderSize = 40;  // 12: a core header; other sizes: a 40-byte header naming it, zero-padded to it
   std::vector<BmpColor> colors = GreyColors();  // the whole colour table
-  std::vector<std::vector<uint8_t>> rows;  // top row first; written bottom-up, unpadded
-  std::optional<size_t> truncateTo;  // cut the built file to this length
+  std::vector<std::vector<uint8_t>> rows{};  // top row first; written bottom-up, unpadded
+  std::optional<size_t> truncateTo{};  // cut the built file to this length
   static std::vector<BmpColor> GreyColors();  // 256 entries, entry i being (i, i, i)
 };
 std::vector<uint8_t> BuildBmpFile(const BmpSpec& recipe);
@@ -131,10 +131,10 @@ struct ClassSpec {
   uint8_t selectorByte = 0; uint32_t classWord = 0; float droppedFloat = 1234.5f; uint8_t filler = 0xA5;
 };
 struct ClassTableSpec {
-  std::vector<ClassSpec> classes;
-  std::optional<int16_t> classCount;  // written instead of the number of classes
-  std::optional<size_t> cutTo;  // the file keeps only this many bytes
-  std::vector<uint8_t> trailingBytes;  // after the last record
+  std::vector<ClassSpec> classes{};
+  std::optional<int16_t> classCount{};  // written instead of the number of classes
+  std::optional<size_t> cutTo{};  // the file keeps only this many bytes
+  std::vector<uint8_t> trailingBytes{};  // after the last record
 };
 std::vector<uint8_t> BuildClassTableFile(const ClassTableSpec& recipe);
 // `parents` in slots 0, 1, ... (the rest 0), idBytes[1] and selectorByte as given.
