@@ -11,8 +11,7 @@
 #include <vector>
 
 #include "skinwright/lzss.h"
-#include "tests/support/lzss_reference.h"
-#include "tests/support/texture_images.h"
+#include "tests/support/kit.h"
 
 namespace zarno {
 namespace {

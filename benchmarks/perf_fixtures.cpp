@@ -11,11 +11,7 @@
 
 #include "core/format.h"
 #include "core/header_database.h"
-#include "tests/support/bmp_builder.h"
-#include "tests/support/header_builder.h"
-#include "tests/support/ihr_builder.h"
-#include "tests/support/object_folder.h"
-#include "tests/support/texture_images.h"
+#include "tests/support/kit.h"
 
 namespace zarno {
 namespace {

@@ -18,8 +18,7 @@
 #include "rigwright/rigwright_program.h"
 #include "skinwright/lzss.h"
 #include "skinwright/skinwright_program.h"
-#include "tests/support/lzss_reference.h"
-#include "tests/support/texture_images.h"
+#include "tests/support/kit.h"
 
 namespace zarno {
 namespace {

@@ -9,7 +9,7 @@
 #include "core/byte_stream.h"
 #include "core/header_file.h"
 #include "core/replacement_journal.h"
-#include "tests/support/header_builder.h"
+#include "tests/support/kit.h"
 #include "tests/support/recording_platform.h"
 
 namespace zarno {

@@ -3,8 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/lzss_reference.h"
-#include "tests/support/texture_images.h"
+#include "tests/support/kit.h"
 
 namespace zarno {
 namespace {

@@ -15,10 +15,7 @@
 
 #include "core/progress.h"
 #include "rigwright/rigwright_program.h"
-#include "tests/support/class_table_builder.h"
-#include "tests/support/header_builder.h"
-#include "tests/support/ihr_builder.h"
-#include "tests/support/object_folder.h"
+#include "tests/support/kit.h"
 #include "tests/support/recording_platform.h"
 
 namespace zarno {

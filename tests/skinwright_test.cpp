@@ -12,12 +12,8 @@
 #include <vector>
 
 #include "skinwright/skinwright_program.h"
-#include "tests/support/bmp_builder.h"
-#include "tests/support/header_builder.h"
-#include "tests/support/lzss_reference.h"
-#include "tests/support/object_folder.h"
+#include "tests/support/kit.h"
 #include "tests/support/recording_platform.h"
-#include "tests/support/texture_images.h"
 
 namespace zarno {
 namespace {

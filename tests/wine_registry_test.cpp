@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "tests/support/header_builder.h"
+#include "tests/support/kit.h"
 
 namespace zarno {
 namespace {

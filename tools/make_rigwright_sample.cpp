@@ -11,8 +11,7 @@
 #include <string>
 #include <system_error>
 
-#include "tests/support/ihr_builder.h"
-#include "tests/support/object_folder.h"
+#include "tests/support/kit.h"
 
 namespace {
 

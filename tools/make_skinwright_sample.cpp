@@ -22,10 +22,7 @@
 #include <system_error>
 #include <vector>
 
-#include "tests/support/bmp_builder.h"
-#include "tests/support/header_builder.h"
-#include "tests/support/lzss_reference.h"
-#include "tests/support/texture_images.h"
+#include "tests/support/kit.h"
 
 namespace {
 

@@ -20,11 +20,7 @@
 #include <system_error>
 #include <vector>
 
-#include "tests/support/bmp_builder.h"
-#include "tests/support/class_table_builder.h"
-#include "tests/support/ihr_builder.h"
-#include "tests/support/object_folder.h"
-#include "tests/support/texture_images.h"
+#include "tests/support/kit.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "skinwright/lzss.h"
 #include "skinwright/texture_image.h"
 #include "skinwright/texture_paths.h"
-#include "tests/support/lzss_reference.h"
+#include "tests/support/kit.h"
 using namespace zarno;
 using Bytes = std::span<const uint8_t>;
 #define CHECK(holds) ((holds) ? void() : (std::fprintf(stderr, "fuzz property failed: %s\n", #holds), std::abort()))

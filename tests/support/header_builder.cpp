@@ -1,214 +1,109 @@
-#include "tests/support/header_builder.h"
-#include "tests/support/fixture_encoder.h"
-
-#include <bit>
+#include <algorithm>
 #include <fstream>
 #include <random>
-#include <string>
-#include <system_error>
+#include <tuple>
+
+#include "tests/support/kit.h"
 
 namespace zarno {
-
-namespace {
-
-using Encoder = FixtureEncoder;
-
-template <class Vector>
-uint32_t CountOf(const std::optional<uint32_t>& override, const Vector& records) {
-  return override.value_or(static_cast<uint32_t>(records.size()));
-}
-
-void EncodeColors(Encoder& out, const HeaderSpec& recipe) {
-  out.Long(recipe.leadWord);
-  out.Long(CountOf(recipe.colorCount, recipe.colors));
-  out.Long(recipe.colorWord);
-  for (const ColorRecord& color : recipe.colors) {
-    for (float value : color.value) out.Float(value);
+template <class N, class List> N CountOf(std::optional<N> n, const List& l) { return n.value_or(N(l.size())); }
+std::vector<uint8_t> BuildHeaderFile(const HeaderSpec& r) {
+  std::vector<uint8_t> out;
+  PutLe(out, 4, r.leadWord, CountOf(r.colorCount, r.colors), r.colorWord);
+  for (const auto& [v] : r.colors) PutLe(out, 4, v[0], v[1], v[2], v[3]);
+  PutLe(out, 4, CountOf(r.paletteCount, r.palettes));
+  for (const PaletteSpec& palette : r.palettes) {
+    for (const auto& [red, green, blue, alpha] : palette.entries) PutLe(out, 1, red, green, blue, alpha);
+    PutLe(out, 4, palette.palWord0, palette.palWord1);
   }
-}
-
-void EncodePalettes(Encoder& out, const HeaderSpec& recipe) {
-  out.Long(CountOf(recipe.paletteCount, recipe.palettes));
-  for (const PaletteSpec& palette : recipe.palettes) {
-    for (const auto& entry : palette.entries) {
-      for (uint8_t channel : entry) out.Byte(channel);
-    }
-    out.Long(palette.palWord0);
-    out.Long(palette.palWord1);
+  PutLe(out, 4, CountOf(r.textureCount, r.textures), r.maxTextureSize);
+  for (const auto& [a, b, c, d, e, f, g, h, i, j] : r.textures) PutLe(out, 4, a, b, c, d, e, f, g, h, i, j);
+  PutLe(out, 4, r.lodWord, CountOf(r.lodCount, r.lods));
+  for (const auto& [a, b, c, d, e] : r.lods) PutLe(out, 4, a, b, c, d, e);
+  PutLe(out, 4, CountOf(r.parentCount, r.parents));
+  for (const ParentSpec& p : r.parents) {
+    std::apply([&](auto... hitbox) { PutLe(out, 4, hitbox..., p.hostParam1, p.hostParam2); }, p.hitbox);
+    PutLe(out, 2, p.hostParam3, CountOf(p.dynamicCount, p.dynamicPoints));
+    PutLe(out, 1, CountOf(p.lodRefCount, p.lodRefs), p.hostParam4, p.hostParam5, CountOf(p.slotCount, p.slots));
+    PutLe(out, 2, p.hostParam6, p.hostParam7);
   }
-}
-
-void EncodeTextures(Encoder& out, const HeaderSpec& recipe) {
-  out.Long(CountOf(recipe.textureCount, recipe.textures));
-  out.Long(recipe.maxTextureSize);
-  for (const TextureRecord& t : recipe.textures) {
-    for (uint32_t word : {t.fileOffset, t.dataSize, t.width, t.texWord3, t.texWord4, t.flags,
-                          t.color, t.texWord7, t.paletteIndex, t.texWord9}) {
-      out.Long(word);
-    }
+  for (const ParentSpec& p : r.parents) {
+    for (const auto* list : {&p.slots, &p.dynamicPoints}) for (const auto& [x, y, z] : *list) PutLe(out, 4, x, y, z);
+    for (const LodRefSpec& ref : p.lodRefs) PutLe(out, 4, ref.lodRef, ref.lodDistance);
   }
+  out.insert(out.end(), r.trailingBytes.begin(), r.trailingBytes.end());
+  return out;
 }
-
-void EncodeLods(Encoder& out, const HeaderSpec& recipe) {
-  out.Long(recipe.lodWord);
-  out.Long(CountOf(recipe.lodCount, recipe.lods));
-  for (const LodRecord& lod : recipe.lods) {
-    for (uint32_t word : {lod.lodWord0, lod.lodWord1, lod.lodWord2, lod.fileOffset, lod.fileSize}) {
-      out.Long(word);
-    }
-  }
+HeaderOffsets OffsetsOf(const HeaderSpec& r) {
+  const size_t palettes = 12 + 16 * r.colors.size(), textures = palettes + 4 + 1032 * r.palettes.size();
+  const size_t lodWord = textures + 8 + 40 * r.textures.size(), parents = lodWord + 8 + 20 * r.lods.size();
+  size_t end = parents + 4 + 48 * r.parents.size();
+  for (const ParentSpec& p : r.parents) end += 12 * (p.slots.size() + p.dynamicPoints.size()) + 8 * p.lodRefs.size();
+  return {4, palettes, textures, lodWord, lodWord + 4, parents, parents + 4, parents + 4 + 48 * r.parents.size(), end};
 }
-
-void EncodeParentFixedPart(Encoder& out, const ParentSpec& parent) {
-  for (float value : parent.hitbox) out.Float(value);
-  out.Long(parent.hostParam1);
-  out.Long(parent.hostParam2);
-  out.Short(parent.hostParam3);
-  out.Short(parent.dynamicCount.value_or(static_cast<uint16_t>(parent.dynamicPoints.size())));
-  out.Byte(parent.lodRefCount.value_or(static_cast<uint8_t>(parent.lodRefs.size())));
-  out.Byte(parent.hostParam4);
-  out.Byte(parent.hostParam5);
-  out.Byte(parent.slotCount.value_or(static_cast<uint8_t>(parent.slots.size())));
-  out.Short(parent.hostParam6);
-  out.Short(parent.hostParam7);
-}
-
-void EncodeParentLists(Encoder& out, const ParentSpec& parent) {
-  for (const auto& slot : parent.slots) {
-    for (float value : slot) out.Float(value);
-  }
-  for (const auto& point : parent.dynamicPoints) {
-    for (float value : point) out.Float(value);
-  }
-  for (const LodRefSpec& ref : parent.lodRefs) {
-    out.Long(static_cast<uint32_t>(ref.lodRef));
-    out.Float(ref.lodDistance);
-  }
-}
-
-void EncodeParents(Encoder& out, const HeaderSpec& recipe) {
-  out.Long(CountOf(recipe.parentCount, recipe.parents));
-  for (const ParentSpec& parent : recipe.parents) EncodeParentFixedPart(out, parent);
-  for (const ParentSpec& parent : recipe.parents) EncodeParentLists(out, parent);
-}
-
-size_t ParentListsSize(const ParentSpec& parent) {
-  return 12 * parent.slots.size() + 12 * parent.dynamicPoints.size() + 8 * parent.lodRefs.size();
-}
-
-ColorRecord Color(float a, float b, float c, float d) { return ColorRecord{{a, b, c, d}}; }
-
-TextureRecord Texture(uint32_t fileOffset, uint32_t dataSize, uint32_t width, uint32_t flags,
-                      uint32_t color, uint32_t paletteIndex) {
-  return TextureRecord{fileOffset, dataSize, width, 0, 0, flags, color, 0, paletteIndex, 0};
-}
-
-LodRecord Lod(uint32_t word0, uint32_t fileOffset, uint32_t fileSize) {
-  return LodRecord{word0, word0 + 1, word0 + 2, fileOffset, fileSize};
-}
-
-ParentSpec Parent(float size, uint32_t hostParam1, size_t slotCount, size_t dynamicCount,
-                  std::vector<LodRefSpec> lodRefs) {
-  ParentSpec parent;
-  for (size_t i = 0; i < parent.hitbox.size(); ++i) parent.hitbox[i] = size * static_cast<float>(i + 1);
-  parent.hostParam1 = hostParam1;
-  parent.hostParam2 = hostParam1 * 3;
-  parent.hostParam3 = 2;
-  parent.hostParam4 = 4;
-  parent.hostParam5 = 5;
-  parent.hostParam6 = 6;
-  parent.hostParam7 = 7;
-  for (size_t i = 0; i < slotCount; ++i) {
-    const float x = size + static_cast<float>(i);
-    parent.slots.push_back({x, -x, 0.5f * x});
-  }
-  for (size_t i = 0; i < dynamicCount; ++i) {
-    const float x = 2.0f * size + static_cast<float>(i);
-    parent.dynamicPoints.push_back({x, 0.25f * x, -x});
-  }
-  parent.lodRefs = std::move(lodRefs);
-  return parent;
-}
-
-}  // namespace
-
-std::vector<uint8_t> BuildHeaderFile(const HeaderSpec& recipe) {
-  Encoder out;
-  EncodeColors(out, recipe);
-  EncodePalettes(out, recipe);
-  EncodeTextures(out, recipe);
-  EncodeLods(out, recipe);
-  EncodeParents(out, recipe);
-  out.Bytes(recipe.trailingBytes);
-  return out.Take();
-}
-
-HeaderOffsets OffsetsOf(const HeaderSpec& recipe) {
-  HeaderOffsets at{};
-  at.colorCount = 4;
-  at.paletteCount = 12 + 16 * recipe.colors.size();
-  at.textureCount = at.paletteCount + 4 + 1032 * recipe.palettes.size();
-  at.lodWord = at.textureCount + 8 + 40 * recipe.textures.size();
-  at.lodCount = at.lodWord + 4;
-  at.parentCount = at.lodCount + 4 + 20 * recipe.lods.size();
-  at.parentFixedParts = at.parentCount + 4;
-  at.parentLists = at.parentFixedParts + 48 * recipe.parents.size();
-  at.end = at.parentLists;
-  for (const ParentSpec& parent : recipe.parents) at.end += ParentListsSize(parent);
-  return at;
-}
-
 PaletteSpec TestPalette(uint32_t k) {
-  PaletteSpec palette;
+  PaletteSpec palette{{}, k, 0x100 + k};
   for (uint32_t i = 0; i < kPaletteEntries; ++i) {
-    palette.entries[i] = {static_cast<uint8_t>(k * 7 + i), static_cast<uint8_t>(k * 13 + 2 * i),
-                          static_cast<uint8_t>(k * 29 + 3 * i), 0};
+    palette.entries[i] = {uint8_t(k * 7 + i), uint8_t(k * 13 + 2 * i), uint8_t(k * 29 + 3 * i), 0};
   }
-  palette.palWord0 = k;
-  palette.palWord1 = 0x100 + k;
   return palette;
 }
-
 HeaderSpec StandardHeaderSpec() {
-  HeaderSpec recipe;
-  recipe.leadWord = 0x0004'0001;
-  recipe.colorWord = 0x00C0'FFEE;
-  recipe.lodWord = 12000;
-  recipe.colors = {Color(1.0f, 0.5f, 0.25f, 1.0f), Color(0.0f, -0.0f, 0.75f, 0.5f),
-                 Color(0.125f, 0.2f, 0.3f, 0.0f)};
-  for (uint32_t k = 0; k < 14; ++k) recipe.palettes.push_back(TestPalette(k));
-  recipe.maxTextureSize = 4000;
-  recipe.textures = {Texture(0, 4000, 64, 0xA0, 0xFF10'2030, 2), Texture(0, 0, 0, 0, 0, 0),
-                   Texture(4000, 1500, 32, 0xE0, 0x8040'2010, 5)};
-  recipe.lods = {Lod(100, 10, 100), Lod(200, 0, 0),   Lod(300, 120, 50),
-               Lod(400, 180, 70), Lod(500, 0, 0),   Lod(600, 260, 30)};
-  recipe.parents = {Parent(1.5f, 11, 3, 1, {{1, 100.0f}, {5, 400.0f}}),
-                  Parent(4.0f, 22, 0, 0, {{7, 250.0f}}),
-                  Parent(8.0f, 33, 25, 10, {{11, 150.0f}, {-1, 900.0f}})};
-  return recipe;
+  HeaderSpec r;
+  r.leadWord = 0x0004'0001, r.colorWord = 0x00C0'FFEE, r.maxTextureSize = 4000, r.lodWord = 12000;
+  r.colors = {{{1.0f, 0.5f, 0.25f, 1.0f}}, {{0.0f, -0.0f, 0.75f, 0.5f}}, {{0.125f, 0.2f, 0.3f, 0.0f}}};
+  for (uint32_t k = 0; k < 14; ++k) r.palettes.push_back(TestPalette(k));
+  r.textures = {{0, 4000, 64, 0, 0, 0xA0, 0xFF10'2030, 0, 2, 0}, {}, {4000, 1500, 32, 0, 0, 0xE0, 0x8040'2010, 0, 5, 0}};
+  const uint32_t offsets[] = {10, 0, 120, 180, 0, 260}, sizes[] = {100, 0, 50, 70, 0, 30};
+  for (uint32_t i = 0, w = 100; i < 6; ++i, w += 100) r.lods.push_back({w, w + 1, w + 2, offsets[i], sizes[i]});
+  const struct { float size; uint32_t param; int slots, dynamics; std::vector<LodRefSpec> refs; } parents[] = {
+      {1.5f, 11, 3, 1, {{1, 100.0f}, {5, 400.0f}}}, {4.0f, 22, 0, 0, {{7, 250.0f}}},
+      {8.0f, 33, 25, 10, {{11, 150.0f}, {-1, 900.0f}}}};
+  for (const auto& [size, param, slots, dynamics, refs] : parents) {
+    ParentSpec& p = r.parents.emplace_back(ParentSpec{{}, param, param * 3, 2, 4, 5, 6, 7, {}, {}, refs, {}, {}, {}});
+    for (int i = 0; i < 7; ++i) p.hitbox[i] = size * float(i + 1);
+    for (float x = size; x < size + float(slots); ++x) p.slots.push_back({x, -x, 0.5f * x});
+    for (float x = 2 * size; x < 2 * size + float(dynamics); ++x) p.dynamicPoints.push_back({x, 0.25f * x, -x});
+  }
+  return r;
 }
-
+std::vector<uint8_t> PatternBytes(uint32_t seed, size_t size) {
+  std::vector<uint8_t> bytes(size);
+  uint32_t state = seed * 2654435761u + 12345u;
+  for (uint8_t& byte : bytes) byte = uint8_t((state = state * 1103515245u + 12345u) >> 24);
+  return bytes;
+}
+std::vector<uint8_t> BuildLodFile(const HeaderSpec& r) {
+  std::vector<uint8_t> file;
+  for (uint32_t k = 0; k < r.lods.size(); ++k) {
+    if (const size_t at = r.lods[k].fileOffset, size = r.lods[k].fileSize; size != 0) {
+      file.resize(std::max(file.size(), at + size), kLodFillerByte);
+      std::ranges::copy(BlobBytes(k, uint32_t(size)), file.begin() + std::ptrdiff_t(at));
+    }
+  }
+  return file;
+}
+bool WriteObjectFolder(const ObjectFolder& folder, const HeaderSpec& recipe) {
+  std::error_code error;
+  for (const auto& dir : {folder.objectDir, folder.modelDir}) std::filesystem::create_directories(dir, error);
+  return WriteFile(folder.hdrPath, BuildHeaderFile(recipe)) && WriteFile(folder.lodPath, BuildLodFile(recipe));
+}
 bool WriteFile(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  file.close();
+  file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size())), file.close();
   return !file.fail();
 }
-
+std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
 TempFolder::TempFolder() {
   std::error_code error;
-  const std::filesystem::path base = std::filesystem::temp_directory_path(error);
   std::mt19937_64 random{std::random_device{}()};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    path_ = base / ("zarno-test-" + std::to_string(random()));
+    path_ = std::filesystem::temp_directory_path(error) / ("zarno-test-" + std::to_string(random()));
     if (std::filesystem::create_directory(path_, error)) return;
   }
   path_.clear();  // no folder: writes into it fail and nothing is removed
 }
-
-TempFolder::~TempFolder() {
-  std::error_code error;
-  if (!path_.empty()) std::filesystem::remove_all(path_, error);
-}
-
 }  // namespace zarno

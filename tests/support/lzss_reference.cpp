@@ -1,187 +1,70 @@
-#include "tests/support/lzss_reference.h"
-
 #include <algorithm>
+
+#include "tests/support/kit.h"
 
 namespace zarno {
 namespace {
-
-// The coder's numbers, spelled out again here on purpose so that a slip in the
-// production header does not reach both encoders.
-constexpr uint32_t kRingSize = 4096;
-constexpr uint32_t kMaxMatch = 17;
-constexpr uint32_t kMinMatch = 2;
-constexpr uint32_t kRoot = 4096;
-constexpr uint32_t kNone = 0;
-
-struct Node {
-  uint32_t parent = kNone;
-  uint32_t smaller = kNone;
-  uint32_t larger = kNone;
+// The coder's numbers again, so that a slip in the product's header does not reach both encoders: a ring of
+// 4096 cells read modulo its size, matches of 2 to 17 bytes, a binary tree of the ring's strings under 4096.
+constexpr uint32_t kRing = 4096, kMaxMatch = 17, kRoot = 4096, kNone = 0;
+struct Reference {
+  struct Node { uint32_t parent = kNone, smaller = kNone, larger = kNone; };
+  std::vector<uint32_t> ring = std::vector<uint32_t>(kRing + 1, 0);
+  std::vector<Node> tree = std::vector<Node>(kRing + 1);
+  uint32_t matchPosition = 0;
+  uint32_t& LinkTo(uint32_t p) { Node& up = tree[tree[p].parent]; return up.smaller == p ? up.smaller : up.larger; }
+  void Replace(uint32_t p, uint32_t q) {  // q takes p's place with p's children
+    LinkTo(p) = q, tree[q] = tree[p], tree[p].parent = kNone;
+    for (uint32_t child : {tree[q].smaller, tree[q].larger}) if (child != kNone) tree[child].parent = q;
+  }
+  void Remove(uint32_t p) {
+    Node& n = tree[p];
+    if (n.parent == kNone) return;
+    if (n.smaller == kNone || n.larger == kNone) {
+      const uint32_t child = std::max(n.smaller, n.larger);  // the only child, if any
+      if (LinkTo(p) = child; child != kNone) tree[child].parent = n.parent;
+      n.parent = kNone;
+      return;
+    }
+    uint32_t q = n.smaller;
+    while (tree[q].larger != kNone) q = tree[q].larger;
+    Remove(q), Replace(p, q);
+  }
+  uint32_t Insert(uint32_t r) {  // the length of the longest match, its place in matchPosition
+    if (r == 0) return 0;
+    for (uint32_t p = tree[kRoot].larger, best = 0;;) {
+      uint32_t i = 0;
+      while (i < kMaxMatch && ring[(r + i) % kRing] == ring[(p + i) % kRing]) ++i;
+      if (i >= best) best = i, matchPosition = p;
+      if (i == kMaxMatch) return Replace(p, r), kMaxMatch;
+      uint32_t& child = ring[(r + i) % kRing] < ring[(p + i) % kRing] ? tree[p].smaller : tree[p].larger;
+      if (child == kNone) return child = r, tree[r] = {p, kNone, kNone}, best;
+      p = child;
+    }
+  }
 };
-
-// The working storage and the values of one call.
-class ReferenceEncoder {
- public:
-  explicit ReferenceEncoder(std::span<const uint8_t> input) : input_(input) {}
-
-  std::vector<uint8_t> Run();
-
- private:
-  uint32_t Insert(uint32_t r);
-  void Remove(uint32_t p);
-  void TakePlace(uint32_t p, uint32_t child);
-  void Append(uint32_t value) { output_.push_back(static_cast<uint8_t>(value)); }
-
-  std::span<const uint8_t> input_;
-  std::vector<uint32_t> ring_ = std::vector<uint32_t>(kRingSize + 1, 0);
-  std::vector<Node> tree_ = std::vector<Node>(kRingSize + 1);
-  uint32_t matchPosition_ = 0;
-  std::vector<uint8_t> output_;
-};
-
-std::vector<uint8_t> ReferenceEncoder::Run() {
-  // Start.
-  tree_[kRoot].larger = 1;
-  tree_[1].parent = kRoot;
-  const size_t copied = std::min<size_t>(input_.size(), kMaxMatch);
-  for (size_t i = 0; i < copied; ++i) ring_[1 + i] = input_[i];
-  uint32_t count = static_cast<uint32_t>(copied);
-  size_t nextInput = copied;
-  uint32_t r = 1;
-  uint32_t matchLength = 0;
-  matchPosition_ = 0;
-  uint32_t items = 0;
-  size_t flagPlace = 0;
-  uint32_t flagByte = 0;
-  if (count == 0) return output_;
-
-  // Coding loop.
-  while (count > 0) {
-    if (matchLength > count) matchLength = count;
-    if (items % 8 == 0) {
-      if (!output_.empty()) output_[flagPlace] = static_cast<uint8_t>(flagByte);
-      flagPlace = output_.size();
-      Append(0);
-      flagByte = 0;
-    }
-    uint32_t advance = 0;
-    if (matchLength <= 1) {
-      flagByte |= 1u << (items % 8);
-      Append(ring_[r]);
-      advance = 1;
-    } else {
-      Append(((matchLength - 2) << 4) + (matchPosition_ >> 8));
-      Append(matchPosition_ & 0xFF);
-      advance = matchLength;
-    }
-    items = items + 1;
-    for (uint32_t step = 0; step < advance; ++step) {
-      const uint32_t s = (r + 17) % kRingSize;
-      Remove(s);
-      if (nextInput < input_.size()) {
-        ring_[s] = input_[nextInput++];
-      } else {
-        count = count - 1;
-      }
-      r = (r + 1) % kRingSize;
-      if (count > 0) matchLength = Insert(r);
-    }
-  }
-
-  // End.
-  output_[flagPlace] = static_cast<uint8_t>(flagByte);
-  return output_;
-}
-
-uint32_t ReferenceEncoder::Insert(uint32_t r) {
-  if (r == 0) return 0;
-  uint32_t best = 0;
-  uint32_t p = tree_[kRoot].larger;
-  for (;;) {
-    uint32_t i = 0;
-    while (i < kMaxMatch && ring_[(r + i) % kRingSize] == ring_[(p + i) % kRingSize]) ++i;
-    if (i >= best) {
-      best = i;
-      matchPosition_ = p;
-      if (i == kMaxMatch) {
-        // Node r takes the place of node p.
-        const uint32_t parent = tree_[p].parent;
-        if (tree_[parent].smaller == p) {
-          tree_[parent].smaller = r;
-        } else {
-          tree_[parent].larger = r;
-        }
-        tree_[r].parent = parent;
-        tree_[r].smaller = tree_[p].smaller;
-        tree_[r].larger = tree_[p].larger;
-        if (tree_[r].smaller != kNone) tree_[tree_[r].smaller].parent = r;
-        if (tree_[r].larger != kNone) tree_[tree_[r].larger].parent = r;
-        tree_[p].parent = kNone;
-        return kMaxMatch;
-      }
-    }
-    const bool goSmaller = ring_[(r + i) % kRingSize] < ring_[(p + i) % kRingSize];
-    const uint32_t child = goSmaller ? tree_[p].smaller : tree_[p].larger;
-    if (child == kNone) {
-      if (goSmaller) {
-        tree_[p].smaller = r;
-      } else {
-        tree_[p].larger = r;
-      }
-      tree_[r].parent = p;
-      tree_[r].smaller = kNone;
-      tree_[r].larger = kNone;
-      return best;
-    }
-    p = child;
-  }
-}
-
-// In p's parent, the child field that named p names `child`; the child (if
-// any) gets p's parent; p leaves the tree.
-void ReferenceEncoder::TakePlace(uint32_t p, uint32_t child) {
-  const uint32_t parent = tree_[p].parent;
-  if (tree_[parent].smaller == p) {
-    tree_[parent].smaller = child;
-  } else {
-    tree_[parent].larger = child;
-  }
-  if (child != kNone) tree_[child].parent = parent;
-  tree_[p].parent = kNone;
-}
-
-void ReferenceEncoder::Remove(uint32_t p) {
-  if (tree_[p].parent == kNone) return;
-  if (tree_[p].larger == kNone) {
-    TakePlace(p, tree_[p].smaller);
-    return;
-  }
-  if (tree_[p].smaller == kNone) {
-    TakePlace(p, tree_[p].larger);
-    return;
-  }
-  uint32_t q = tree_[p].smaller;
-  while (tree_[q].larger != kNone) q = tree_[q].larger;
-  Remove(q);
-  const uint32_t parent = tree_[p].parent;
-  if (tree_[parent].smaller == p) {
-    tree_[parent].smaller = q;
-  } else {
-    tree_[parent].larger = q;
-  }
-  tree_[q].parent = parent;
-  tree_[q].smaller = tree_[p].smaller;
-  tree_[q].larger = tree_[p].larger;
-  if (tree_[q].smaller != kNone) tree_[tree_[q].smaller].parent = q;
-  tree_[tree_[q].larger].parent = q;
-  tree_[p].parent = kNone;
-}
-
 }  // namespace
 
 std::vector<uint8_t> LzssCompressReference(std::span<const uint8_t> input) {
-  ReferenceEncoder encoder(input);
-  return encoder.Run();
+  Reference coder;
+  coder.tree[kRoot].larger = 1, coder.tree[1].parent = kRoot;
+  uint32_t count = uint32_t(std::min<size_t>(input.size(), kMaxMatch)), r = 1, matchLength = 0;
+  std::copy_n(input.begin(), count, coder.ring.begin() + 1);
+  std::vector<uint8_t> out;
+  for (size_t items = 0, next = count, flagPlace = 0; count > 0; ++items) {
+    if (items % 8 == 0) flagPlace = out.size(), out.push_back(0);
+    const uint32_t at = coder.matchPosition;
+    if ((matchLength = std::min(matchLength, count)) <= 1) out[flagPlace] |= uint8_t(1u << items % 8);
+    if (matchLength <= 1) out.push_back(uint8_t(coder.ring[r]));
+    else out.insert(out.end(), {uint8_t(((matchLength - 2) << 4) + (at >> 8)), uint8_t(at)});
+    for (uint32_t step = 0, advance = std::max(matchLength, 1u); step < advance; ++step) {
+      const uint32_t s = (r + kMaxMatch) % kRing;
+      coder.Remove(s);
+      if (next < input.size()) coder.ring[s] = input[next++]; else --count;
+      r = (r + 1) % kRing;
+      if (count > 0) matchLength = coder.Insert(r);
+    }
+  }
+  return out;
 }
-
 }  // namespace zarno
