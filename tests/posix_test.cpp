@@ -1,6 +1,5 @@
-// The POSIX platform on real files; then both programs through their entry points in hostile environments:
-// read-only folders and headers, missing stores, a header that is a folder, a full disk, databases at every
-// limit, a thousand install-parent files and the largest texture.
+// The POSIX platform on real files; then both programs through their entry points in hostile environments: read-only
+// folders and headers, missing stores, a header that is a folder, a full disk, databases at every limit and more.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -9,7 +8,6 @@
 #include <filesystem>
 #include <map>
 
-#include "core/progress.h"
 #include "rigwright/rigwright_program.h"
 #include "skinwright/lzss.h"
 #include "skinwright/skinwright_program.h"
@@ -32,7 +30,7 @@ constexpr OpenMode kRead = OpenMode::kRead, kUpdate = OpenMode::kUpdate, kCreate
 Bytes Pattern(size_t size, uint64_t seed = 1) { return MakeTextureImage(size, 1, seed); }
 Names Sorted(const fs::path& folder) {
   Names names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
   return std::sort(names.begin(), names.end()), names;
 }
 
@@ -44,12 +42,12 @@ struct PosixTest : testing::Test {
   }
   std::string Text(const std::string& name) const { return ReadFileText(temp / name); }
   std::unique_ptr<File> Open(const std::string& name, OpenMode mode) { return p.OpenFile(In(name), mode); }
-  static std::string ReadAll(File* file, size_t size = 1 << 22) {
-    std::string bytes(size, '\0');
-    return file ? (bytes.resize(file->Read(bytes.data(), size)), bytes) : "<not open>";
+  static std::string ReadAll(File* file, size_t size = 1 << 22) {  // "" when not open
+    std::string bytes(file ? size : 0, '\0');
+    return bytes.resize(file ? file->Read(bytes.data(), size) : 0), bytes;
   }
   TempFolder temp;
-  PosixPlatform p{"rigwright", false};
+  PosixPlatform p{"skinwright", false};
 };
 
 TEST_F(PosixTest, NamesMatchIgnoringCaseTheExactNamePreferredAndOnlyRegularFilesOpen) {
@@ -59,40 +57,38 @@ TEST_F(PosixTest, NamesMatchIgnoringCaseTheExactNamePreferredAndOnlyRegularFiles
                 ReadAll(Open("zarnoobj.hdr", kRead).get()), "parentexactlower");
   std::unique_ptr<File> file = Open("MODELS/ErrorList.txt", kCreate);  // a new name as given
   ASSERT_TRUE(file && file->Write("new", 3) && file->Close() && p.CopyFile(In("models/errorlist.TXT"), In("E.BMP")));
-  EXPECT_EQ(Sorted(temp / "models"), (Names{"ErrorList.txt", "plane.ihr"}));
-  EXPECT_TRUE(Text("e.bmp") == "new" && Open("e.BMP", kCreate)->Size() == 0u && Text("e.bmp").empty());
-  EXPECT_TRUE(p.RemoveFile(In("E.bmp")) && !p.RemoveFile(In("E.bmp")));
+  EXPECT_TRUE(Sorted(temp / "models") == (Names{"ErrorList.txt", "plane.ihr"}) && Text("e.bmp") == "new");
+  EXPECT_TRUE(Open("e.BMP", kCreate)->Size() == 0u && Text("e.bmp").empty() && p.RemoveFile(In("E.bmp")));
   for (OpenMode mode : {kRead, kUpdate, kCreate}) {
     for (const char* name : {"models", "pipe", "missing/x"}) EXPECT_TRUE(!Open(name, mode) && !p.ViewFile(In(name)));
     EXPECT_EQ(Open("new", mode) != nullptr, mode == kCreate);
   }
   EXPECT_EQ(Sorted(temp.Path()), (Names{"ZarnoObj.hdr", "models", "new", "pipe", "zarnoobj.hdr"}));
-  std::unique_ptr<FileView> view = p.ViewFile(In("MODELS/plane.IHR"));
+  std::unique_ptr<FileView> view = p.ViewFile(In("MODELS/plane.IHR")), empty = p.ViewFile(In("new"));
   EXPECT_EQ(view ? std::string(view->Bytes().begin(), view->Bytes().end()) : "", "parent");
-  EXPECT_TRUE((view = p.ViewFile(In("new"))) && view->Bytes().empty() && p.FileSize(In("Models/PLANE.ihr")) == 6u);
+  EXPECT_TRUE(empty && empty->Bytes().empty() && p.FileSize(In("Models/PLANE.ihr")) == 6u && !p.RemoveFile(In("e.bmp")));
   EXPECT_TRUE(p.FileSize(In("MODELS")) == 0u && !p.FileSize(In("pipe")) && !p.FileSize(In("missing")));
 }
 
 TEST_F(PosixTest, FindFilesGivesTheHostsOrderUpperCasedThenRawAndMatchesMasksAsTheHostDoes) {
-  for (const char* name : {"b.ihr", "a.ihr", "A.IHR", "_x.ihr", "{y}.ihr", "a2.ihr", "c.ihr", "c.ihr.bak"}) Put(name);
+  for (const char* name : {"b.ihr", "a.ihr", "A.IHR", "_x.ihr", "{y}.ihr", "z.ihr", "a2.ihr", "c.ihr", "c.ihr.bak"}) Put(name);
   fs::create_directory(temp / "folder.ihr");
-  const Names ihr = {"A.IHR", "a.ihr", "a2.ihr", "b.ihr", "c.ihr", "folder.ihr", "_x.ihr", "{y}.ihr"};
+  const Names ihr = {"A.IHR", "a.ihr", "a2.ihr", "b.ihr", "c.ihr", "folder.ihr", "z.ihr", "_x.ihr", "{y}.ihr"};
   Names all = ihr;
-  all.insert(all.begin() + 5, "c.ihr.bak");
+  all.insert(all.begin() + 5, "c.ihr.bak");  // and no dot entries
   const std::pair<std::string, Names> cases[] = {{In("*.ihr"), ihr}, {In("*.IHR"), ihr}, {In("*"), all},
       {In("*.*"), all}, {In("missing/*"), {}}, {In("c.ihr/*"), {}}, {In(""), {}}};
   for (const auto& [pattern, names] : cases) EXPECT_EQ(p.FindFiles(pattern), names) << pattern;
   const fs::path previous = fs::current_path();
   fs::current_path(temp.Path());
-  const Names here = p.FindFiles("*.BAK"), root = p.FindFiles("/t*");
+  EXPECT_EQ(p.FindFiles("*.BAK"), Names{"c.ihr.bak"});
   fs::current_path(previous);
-  EXPECT_TRUE(here == Names{"c.ihr.bak"} && std::find(root.begin(), root.end(), "tmp") != root.end());
   const struct { const char *name, *mask; bool matches; } masks[] = {
-      {"PLANE.IHR", "*.ihr", 1}, {"plane.ihr", "*.IHR", 1}, {"plane.ihrx", "*.ihr", 0}, {".ihr", "*.ihr", 1},
-      {"ihr", "*.ihr", 0}, {"a.b.ihr", "*.ihr", 1}, {"7.bmp", "?.bmp", 1}, {"17.bmp", "?.bmp", 0}, {"ab", "ab**", 1},
-      {"readme", "*.*", 1}, {"abc", "abc.*", 1}, {"abc.d", "abc.*", 1}, {"abcd", "abc.*", 0}, {"x", "", 0},
-      {"aXXbXXb", "a*b*b", 1}, {"aXXbXX", "a*b*b", 0}, {"", "*", 1}, {"ZA.hdr", "az.*", 0}, {"a", ".*", 0},
-      {"[a].ihr", "[A].IHR", 1}, {"{a}.ihr", "[A].IHR", 0}, {"ZarnoObj.HDR", "zARNOoBJ.hdr", 1}};
+      {"PLANE.IHR", "*.ihr", 1}, {"plane.ihrx", "*.ihr", 0}, {".ihr", "*.ihr", 1}, {"ihr", "*.ihr", 0}, {"x", "", 0},
+      {"a.b.ihr", "*.ihr", 1}, {"7.bmp", "?.bmp", 1}, {"17.bmp", "?.bmp", 0}, {"ab", "ab**", 1}, {"readme", "*.*", 1},
+      {"abc", "abc.*", 1}, {"abc.d", "abc.*", 1}, {"abcd", "abc.*", 0}, {"aXXbXXb", "a*b*b", 1}, {"aXXbXX", "a*b*b", 0},
+      {"", "*", 1}, {"ZA.hdr", "az.*", 0}, {"a", ".*", 0}, {"[a].ihr", "[A].IHR", 1}, {"{a}.ihr", "[A].IHR", 0},
+      {"ZarnoObj.HDR", "zARNOoBJ.hdr", 1}};
   for (const auto& c : masks) EXPECT_EQ(MatchesSearchMask(c.name, c.mask), c.matches) << c.name << " ~ " << c.mask;
 }
 
@@ -106,17 +102,14 @@ TEST_F(PosixTest, BufferedFilesReadWhatIsWrittenStoreItInOrderAndReportWhatCanno
   EXPECT_EQ(ReadAll(file.get()) + ReadAll(file.get()), ".XYZ");
   EXPECT_TRUE(!file->Seek(uint64_t{1} << 63) && file->Close() && Text("ZarnoObj.lod") == "abc.....XYZ");  // longer only
   char byte;
-  EXPECT_FALSE(file->Close() || file->Write("x", 1) || file->Read(&byte, 1) || file->Seek(0) || file->Flush());
-  EXPECT_EQ(file->Size(), std::nullopt);
-  EXPECT_TRUE(!(file = Open("zarnoobj.lod", kRead))->Write("x", 1) && file->Close());
-  EXPECT_EQ(Open("ZarnoObj.lod", kCreate)->Read(&byte, 1), 0u);
+  EXPECT_FALSE(file->Close() || file->Write("x", 1) || file->Read(&byte, 1) || file->Seek(0) || file->Flush() || file->Size());
+  EXPECT_TRUE(!(file = Open("zarnoobj.lod", kRead))->Write("x", 1) && file->Close() && !Open("x", kCreate)->Read(&byte, 1));
   Bytes bytes = Pattern(4 * 65536 + 123);
-  file = Open("ZarnoObj.tex", kCreate);
   size_t at = 0;
+  file = Open("ZarnoObj.tex", kCreate);
   for (size_t piece : {1, 7, 65536, 3, 65535, 2, 70000, 61183}) at += file->Write(&bytes[at], piece) ? piece : 0;
   ASSERT_TRUE(file->Seek(at + 3) && file->Write("b", 1) && file->Close());  // past the end: a gap
   bytes.insert(bytes.end(), {0, 0, 0, 'b'});
-  EXPECT_EQ(ReadFileBytes(temp / "ZarnoObj.tex"), bytes);
   EXPECT_EQ(ReadAll(Open("zarnoobj.TEX", kRead).get()), std::string(bytes.begin(), bytes.end()));
   ASSERT_TRUE((file = Open("ErrorList.txt", kCreate))->Write("line\n", 5) && Text("ErrorList.txt").empty());
   EXPECT_TRUE(file->Flush() && file->Write("kept", 4) && Text("ErrorList.txt") == "line\n");
@@ -127,10 +120,10 @@ TEST_F(PosixTest, BufferedFilesReadWhatIsWrittenStoreItInOrderAndReportWhatCanno
   const auto handler = ::signal(SIGXFSZ, SIG_IGN);
   ::getrlimit(RLIMIT_FSIZE, &old), lowered = old, lowered.rlim_cur = 100, ::setrlimit(RLIMIT_FSIZE, &lowered);
   EXPECT_TRUE(small->Write(bytes.data(), 1000));  // only buffered yet
-  EXPECT_FALSE(small->Close() || large->Write(bytes.data(), 200000) || large->Close());
-  EXPECT_FALSE(p.CopyFile(In("ZarnoObj.tex"), In("ErrorList.txt")));
+  EXPECT_FALSE(small->Close() || large->Write(bytes.data(), 200000) || large->Close() || p.CopyFile(In("ZarnoObj.tex"), In("x")));
   ::setrlimit(RLIMIT_FSIZE, &old), ::signal(SIGXFSZ, handler);
-  EXPECT_EQ(Text("ErrorList.txt"), "line\nkept");
+  EXPECT_EQ(Sorted(temp.Path()), (Names{"ErrorList.txt", "ZarnoObj.hdr", "ZarnoObj.lod", "ZarnoObj.tex", "big", "x"}));
+  EXPECT_EQ(Text("x"), "");
 }
 
 TEST_F(PosixTest, CopyAndReplaceAreWholeOrNothingAndSpareReadOnlyFiles) {
@@ -145,21 +138,19 @@ TEST_F(PosixTest, CopyAndReplaceAreWholeOrNothingAndSpareReadOnlyFiles) {
   }
   EXPECT_FALSE(p.ReplaceFile(In("ZarnoObj.hdr.new"), In("RO")) || p.ReplaceFile(In("missing"), In("ZarnoObj.hdr")));
   EXPECT_TRUE(!Open("ro", kUpdate) && !Open("ro", kCreate) && Open("ro", kRead));
-  EXPECT_EQ(Text("ro") + Text("Z/12.dds") + Text("ZarnoObj.hdr"), "rooldold header");
-  EXPECT_EQ(Sorted(temp / "Z"), (Names{"12.dds", "13.dds"}));
+  EXPECT_TRUE(Text("ro") + Text("Z/12.dds") + Text("ZarnoObj.hdr") == "rooldold header" && Sorted(temp / "Z").size() == 2);
   ASSERT_TRUE(p.CopyFile(In("DDS/12PLANE.DDS"), In("z/12.DDS")) && p.CopyFile(In("dds/12plane.dds"), In("Z/7.dds")));
   EXPECT_TRUE(ReadFileBytes(temp / "Z/12.dds") == bytes && ReadFileBytes(temp / "Z/7.dds") == bytes);
-  EXPECT_EQ(Sorted(temp / "Z"), (Names{"12.dds", "13.dds", "7.dds"}));
   EXPECT_TRUE(p.ReplaceFile(In("ZarnoObj.hdr.NEW"), In("zarnoobj.HDR")) && Text("ZarnoObj.hdr") == "new");
+  EXPECT_EQ(Sorted(temp / "Z"), (Names{"12.dds", "13.dds", "7.dds"}));
   EXPECT_EQ(Sorted(temp.Path()), (Names{"Z", "ZarnoObj.hdr", "dds", "ro"}));
 }
 
-TEST_F(PosixTest, TheRegistryIsTheWinePrefixsSystemRegAndBoxesBarsAndBeepsGoToStandardError) {
+TEST_F(PosixTest, TheRegistryIsTheSystemRegOfTheWinePrefixAndMessagesGoToStandardError) {
   const std::string key = "Software\\Vantorelle\\Orvane\\4.0", home = std::getenv("HOME") ? std::getenv("HOME") : "";
   Put("h/.wine/system.reg", "[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n\"objectDir\"=\"Z:\\\\objects\"\n"
                             "\"long\"=\"" + std::string(256, 'x') + "\"\n");
-  fs::create_directories(temp / "h/.wine/dosdevices");
-  fs::create_directory_symlink(temp.Path(), temp / "h/.wine/dosdevices/z:");
+  fs::create_directories(temp / "h/.wine/dosdevices"), fs::create_directory_symlink(temp.Path(), temp / "h/.wine/dosdevices/z:");
   std::string value = "unset";
   ::setenv("HOME", In("h").c_str(), 1), ::unsetenv("WINEPREFIX");
   EXPECT_TRUE(p.ReadRegistryValue(key, "LONG", value) && value == "unset");
@@ -167,44 +158,23 @@ TEST_F(PosixTest, TheRegistryIsTheWinePrefixsSystemRegAndBoxesBarsAndBeepsGoToSt
   ::setenv("WINEPREFIX", In("none").c_str(), 1);
   EXPECT_FALSE(p.ReadRegistryValue(key, "objectDir", value));
   ::setenv("HOME", home.c_str(), 1), ::unsetenv("WINEPREFIX");
-  const auto bar = [](const char* store, int filled, const char* percent) {
-    return "\rCompacting ZarnoObj." + std::string(store) + " File [" + std::string(filled, '#') +
-           std::string(40 - filled, '-') + "] " + percent;
-  };
-  for (bool terminal : {false, true}) {
+  for (bool terminal : {false, true}) {  // boxes and failures on standard error, beeps only on a terminal
     PosixPlatform platform("skinwright", terminal);
     testing::internal::CaptureStderr();
     platform.ShowMessageBox("Couldn't open ZarnoObj.hdr\n", "Error", BoxIcon::kHand);
-    platform.ShowMessageBox("two breaks\n\n", "", BoxIcon::kExclamation, true);
-    platform.SignalFailure("Can not open ZarnoObj.tex"), platform.Beep(), platform.ProgressSetPosition(3);
-    platform.ProgressOpen(kProgressStageLod), platform.ProgressSetPosition(0), platform.ProgressSetRange(200);
-    for (uint32_t at : {1, 2, 3, 100, 0, 200, 900}) platform.ProgressSetPosition(at);
-    platform.ProgressClose(), platform.ProgressClose(), platform.RequestClose();
-    platform.ProgressOpen(kProgressStageTex), platform.ProgressSetRange(0), platform.ProgressClose();
-    EXPECT_EQ(platform.CloseRequests(), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "skinwright: Error: Couldn't open ZarnoObj.hdr\nskinwright: two breaks\n\n"
-              "skinwright: Can not open ZarnoObj.tex\n" +
-                  (terminal ? "\a\a" + bar("lod", 0, "  0%") + bar("lod", 0, "  1%") + bar("lod", 20, " 50%") +
-                                  bar("lod", 0, "  0%") + bar("lod", 40, "100%") + "\n" + bar("tex", 0, "  0%") + "\n"
-                            : std::string()));
+    platform.ShowMessageBox("two\n\n", "", BoxIcon::kExclamation, true), platform.SignalFailure("Cannot"), platform.Beep();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "skinwright: Error: Couldn't open ZarnoObj.hdr\nskinwright: two\n\n"
+                                                      "skinwright: Cannot\n" + std::string(terminal ? "\a\a" : ""));
   }
-  fs::path deep = temp.Path(), previous = fs::current_path();  // the current directory, however long
-  for (char c = 'a'; c < 'm'; ++c) deep /= std::string(100, c);
-  fs::create_directories(deep), fs::current_path(deep);
-  const std::optional<std::string> current = p.CurrentDirectory();
-  fs::current_path(previous);
-  EXPECT_EQ(current, deep.string());
 }
 
-// ---- the programs in hostile environments ---------------------------------------------------------------
+// ---- the programs in hostile environments -------------------------------------------------------------------
 
 std::map<std::string, Bytes> Files(const fs::path& folder) {  // a folder is an entry of its own
   std::map<std::string, Bytes> files;
   for (const auto& e : fs::recursive_directory_iterator(folder)) files[e.path()] = e.is_directory() ? Bytes{1} : ReadFileBytes(e.path());
   return files;
 }
-long PeakKb() { return [](rusage u) { return ::getrusage(RUSAGE_SELF, &u), u.ru_maxrss; }({}); }
 
 // Every count at the limits; each LOD record owns 2 bytes of the store, the parents' full lists refer to all
 // of them but the last `unreferenced`.
@@ -230,7 +200,7 @@ struct World {
                 WriteFile(f.objectDir / (skin ? "ZarnoObj/57.dds" : "Orvane4.ct"), skin ? Bytes{0xAA} : classes));
   }
   void Put(const std::string& name, const Bytes& bytes) { EXPECT_TRUE(WriteModelFile(f, name, bytes)); }
-  void Bmp(const std::string& name, int palette, uint64_t seed, int32_t size = 16) {  // palette -1: none's colours
+  void Bmp(const std::string& name, int palette, uint64_t seed, int32_t size = 16) {  // palette -1: grey, no palette's
     BmpSpec bmp = StandardTextureBmp(size, size, std::max(palette, 0), seed);
     if (palette < 0) bmp.colors = BmpSpec::GreyColors();
     Put(name, BuildBmpFile(bmp));
@@ -241,12 +211,10 @@ struct World {
     EXPECT_TRUE(WriteIhrFile(f.modelDir / name, ihr));
   }
   int Run(const std::string& switches) {
-    const long peak = PeakKb();
     before = Files(f.objectDir);
-    const std::string line = switches + "~\"" + f.modelDir.string() + "\" ~\"" + f.objectDir.string() + "\"";
-    const int code = (skin ? RunSkinwright : RunRigwright)(rec, line);
+    const int code = (skin ? RunSkinwright : RunRigwright)(rec, switches + Fill("~\"%\" ~\"$\""));
     EXPECT_EQ(rec.CloseRequests(), ++runs);
-    return growthKb = PeakKb() - peak, code;
+    return code;
   }
   std::unique_ptr<HeaderDatabase> Header(bool full = true) {  // read whole; every count at the limit when `full`
     const HeaderLimits& l = skin ? kSkinwrightLimits : kRigwrightLimits;
@@ -256,11 +224,8 @@ struct World {
                           db->textureCount == l.textureLimit && db->lodCount == l.lodLimit && db->parentCount == l.parentLimit));
     return db;
   }
-  // No read or write took more than the header database, a copy block or `largest`; the peak memory grew less
-  // than 512 MiB.
-  void ExpectBoundedMemory(size_t largest = 0) {
-    const size_t header = std::max(before[f.hdrPath].size(), ReadFileBytes(f.hdrPath).size());
-    EXPECT_TRUE(rec.LargestTransfer() <= std::max({size_t{1} << 20, header, largest}) && growthKb < 512 * 1024);
+  void ExpectBoundedMemory(size_t largest = 0) {  // no transfer above the header database, a copy block or `largest`
+    EXPECT_LE(rec.LargestTransfer(), std::max({size_t{1} << 20, before[f.hdrPath].size(), ReadFileBytes(f.hdrPath).size(), largest}));
   }
   std::string Fill(std::string text) const {  // "$" for the object folder, "%" for the models folder
     for (size_t at; (at = text.find_first_of("$%")) != text.npos;) text.replace(at, 1, text[at] == '$' ? f.objectDir : f.modelDir);
@@ -272,7 +237,6 @@ struct World {
   fs::path store = f.objectDir / (skin ? "ZarnoObj.tex" : "ZarnoObj.lod");
   RecordingPlatform rec;
   std::map<std::string, Bytes> before;
-  long growthKb = 0;
   int32_t runs = 0;
 };
 
