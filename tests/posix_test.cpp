@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 
+#include "core/progress.h"
 #include "rigwright/rigwright_program.h"
 #include "skinwright/lzss.h"
 #include "skinwright/skinwright_program.h"
@@ -84,7 +85,7 @@ TEST_F(PosixTest, FindFilesGivesTheHostsOrderUpperCasedThenRawAndMatchesMasksAsT
       {"a.b.ihr", "*.ihr", 1}, {"7.bmp", "?.bmp", 1}, {"17.bmp", "?.bmp", 0}, {"ab", "ab**", 1}, {"readme", "*.*", 1},
       {"abc", "abc.*", 1}, {"abc.d", "abc.*", 1}, {"abcd", "abc.*", 0}, {"aXXbXXb", "a*b*b", 1}, {"aXXbXX", "a*b*b", 0},
       {"", "*", 1}, {"ZA.hdr", "az.*", 0}, {"a", ".*", 0}, {"[a].ihr", "[A].IHR", 1}, {"{a}.ihr", "[A].IHR", 0},
-      {"ZarnoObj.HDR", "zARNOoBJ.hdr", 1}};
+      {"ZarnoObj.HDR", "zARNOoBJ.hdr", 1}, {"", ".*", 1}};
   for (const auto& c : masks) EXPECT_EQ(MatchesSearchMask(c.name, c.mask), c.matches) << c.name << " ~ " << c.mask;
 }
 
@@ -143,10 +144,18 @@ TEST_F(PosixTest, TheRegistryIsTheSystemRegOfTheWinePrefixAndMessagesGoToStandar
   EXPECT_TRUE(p.ReadRegistryValue("SOFTWARE\\vantorelle\\Orvane\\4.0", "OBJECTDIR", value) && value == In("objects"));
   ::setenv("WINEPREFIX", In("none").c_str(), 1);  // a prefix without system.reg
   EXPECT_FALSE(p.ReadRegistryValue("Software\\Vantorelle\\Orvane\\4.0", "objectDir", value)); ::unsetenv("WINEPREFIX");
-  for (bool terminal : {false, true}) {  // boxes and failures on standard error, beeps only on a terminal
+  const auto bar = [](const char* store, int filled, const char* percent) {
+    return "\rCompacting ZarnoObj." + std::string(store) + " File [" + std::string(filled, '#') + std::string(40 - filled, '-') + "] " + percent;
+  };
+  for (bool terminal : {false, true}) {  // boxes and failures on standard error; beeps and bars only on a terminal
     PosixPlatform platform("skinwright", terminal); testing::internal::CaptureStderr();
     platform.ShowMessageBox("two\n\n", "Error", BoxIcon::kHand), platform.SignalFailure("Cannot"), platform.Beep();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "skinwright: Error: two\n\nskinwright: Cannot\n" + std::string(terminal ? "\a\a" : ""));
+    platform.ProgressSetPosition(3), platform.ProgressOpen(kProgressStageLod), platform.ProgressSetRange(200);  // none open: ignored
+    for (uint32_t at : {1, 2, 3, 100, 0, 200, 900}) platform.ProgressSetPosition(at);  // drawn when the percentage changes
+    platform.ProgressClose(), platform.ProgressClose(), platform.ProgressOpen(kProgressStageTex), platform.ProgressClose();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "skinwright: Error: two\n\nskinwright: Cannot\n" +
+              (terminal ? "\a\a" + bar("lod", 0, "  0%") + bar("lod", 0, "  1%") + bar("lod", 20, " 50%") + bar("lod", 0, "  0%") +
+                              bar("lod", 40, "100%") + "\n" + bar("tex", 0, "  0%") + "\n" : std::string()));
   }
 }
 
