@@ -149,4 +149,34 @@ bool Win32Platform::ReplaceFile(const std::string& from, const std::string& to) 
 
 bool Win32Platform::RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()); }
 
+namespace {
+
+class Win32FileLock : public FileLock {
+ public:
+  explicit Win32FileLock(HANDLE handle) : handle_(handle) {}
+  ~Win32FileLock() override { ::CloseHandle(handle_); }
+  Win32FileLock(const Win32FileLock&) = delete;
+  Win32FileLock& operator=(const Win32FileLock&) = delete;
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace
+
+LockAttempt Win32Platform::TryLockFile(const std::string& path, std::unique_ptr<FileLock>& lock) {
+  // A lock file that is there can be held open for reading too, which a
+  // read-only folder still allows.
+  HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_SHARING_VIOLATION) {
+    handle = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  if (handle != INVALID_HANDLE_VALUE) {
+    lock = std::make_unique<Win32FileLock>(handle);
+    return LockAttempt::kTaken;
+  }
+  return ::GetLastError() == ERROR_SHARING_VIOLATION ? LockAttempt::kBusy : LockAttempt::kUnavailable;
+}
+
 }  // namespace zarno

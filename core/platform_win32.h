@@ -59,6 +59,10 @@ class Win32Platform : public Platform {
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   // DeleteFileA.
   bool RemoveFile(const std::string& path) override;
+  // The lock file opened without sharing: a second open fails with a
+  // sharing violation until the handle closes, or the process ends.
+  LockAttempt TryLockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
+  void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
 
  private:
   HINSTANCE appInstance_ = nullptr;

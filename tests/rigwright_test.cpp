@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/folder_lock.h"
 #include "core/progress.h"
 #include "rigwright/rigwright_program.h"
 #include "tests/support/class_table_builder.h"
@@ -284,6 +285,11 @@ const Case kCases[] = {
        w.Appended({w.Model("m.lod", 1, 10)}), w.ReadOnly(w.f.hdrPath);
      },
      {Stop("Can not write ZarnoObj.hdr: $R/Objects/ZarnoObj.hdr")}},
+    {"AFolderInUseIsRefusedAfterTheWait", "" FOLDERS,
+     [](World& w) { OneParent(w), w.platform.SetLockAttempt(LockAttempt::kBusy); },
+     {Stop("Another run is using the object folder: $R/Objects")}, 0, nullptr, {}, true},
+    {"AFolderWithoutALockFileIsStillInstalledInto", "" FOLDERS,
+     [](World& w) { OneParentSaved(w), w.platform.SetLockAttempt(LockAttempt::kUnavailable); }, {}, 2},
     {"AnErrorListThatCannotBeCreatedEndsTheCheckRun", "@check" FOLDERS, OneParent,
      {Stop("Can not open ErrorList.txt: $R/Models//ErrorList.txt")}, 0, nullptr, {}, true, "ErrorList.txt"},
     {"CouldNotStart", "", [](World& w) { w.platform.SetCurrentDirectory(std::nullopt); },
@@ -386,6 +392,7 @@ TEST_P(RigwrightTest, LeavesExactlyWhatItShould) {
   EXPECT_TRUE(w.platform.Failures().empty());
   EXPECT_EQ(w.platform.CloseRequests(), c.exitCode);
   EXPECT_EQ(w.platform.ProgressCalls(), c.progress);
+  EXPECT_EQ(w.platform.Slept(), w.platform.WaitNotes().size() == 1 ? kLockWaitLimitMs : 0) << w.platform.Slept();
   EXPECT_EQ(ReadFileBytes(w.f.hdrPath), w.hdr ? BuildHeaderFile(*w.hdr) : hdrBefore);
   EXPECT_EQ(ReadFileBytes(w.f.lodPath), w.lod ? *w.lod : lodBefore);
   const fs::path list = w.f.modelDir / "ErrorList.txt";
