@@ -435,7 +435,7 @@ bool PosixPlatform::CopyFile(const std::string& from, const std::string& to) {
   if (IsReadOnlyFile(target)) return false;
   std::optional<std::string> temp = CopyToTempFile(ResolveCaseInsensitive(from), FolderOf(target));
   if (!temp) return false;
-  if (::rename(temp->c_str(), target.c_str()) == 0) return true;
+  if (::rename(temp->c_str(), target.c_str()) == 0) return SyncFolder(FolderOf(target));
   ::unlink(temp->c_str());
   return false;
 }

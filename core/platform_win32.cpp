@@ -140,7 +140,15 @@ std::unique_ptr<File> Win32Platform::OpenFile(const std::string& path, OpenMode 
 std::unique_ptr<FileView> Win32Platform::ViewFile(const std::string& path) { return ViewWin32File(path); }
 
 bool Win32Platform::CopyFile(const std::string& from, const std::string& to) {
-  return ::CopyFileA(from.c_str(), to.c_str(), FALSE);
+  if (!::CopyFileA(from.c_str(), to.c_str(), FALSE)) return false;
+  // CopyFileA leaves the copy in the cache; the journal may name it only
+  // once it is on the disk.
+  HANDLE copy = ::CreateFileA(to.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (copy == INVALID_HANDLE_VALUE) return false;
+  const bool flushed = ::FlushFileBuffers(copy);
+  ::CloseHandle(copy);
+  return flushed;
 }
 
 bool Win32Platform::ReplaceFile(const std::string& from, const std::string& to) {
@@ -148,6 +156,16 @@ bool Win32Platform::ReplaceFile(const std::string& from, const std::string& to) 
 }
 
 bool Win32Platform::RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()); }
+
+bool Win32Platform::InUseByAnotherProgram(const std::string& path) {
+  HANDLE handle = ::CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(handle);
+    return false;
+  }
+  return ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
 
 namespace {
 

@@ -83,7 +83,7 @@ Failure ReplaceDdsCopies(TextureJobState& state) {
   state.stagedDdsCopies.clear();  // from here on the journal looks after them
   std::string failedPath;
   if (files.empty() || ReplaceFilesTogether(platform, folderSlash, files, &failedPath)) return std::nullopt;
-  return CannotWriteMessage(failedPath, platform.PathSeparator());
+  return CannotWriteMessage(platform, failedPath);
 }
 
 // A normal run saves the header database, then compacts the store, which

@@ -352,6 +352,10 @@ const Case kCases[] = {
      [](World& w) { CompactExample(w), w.ReadOnly(w.f.hdrPath), w.hdr.reset(), w.lod.reset(); },
      {Stop("Can not write ZarnoObj.hdr: $R/Objects/ZarnoObj.hdr")}, 0, nullptr,
      {kOpen, At(0), kRange4, At(0), At(2), kClose}},
+    {"AHeaderHeldOpenByTheHostIsNamedSo", "@compact" FOLDERS,
+     [](World& w) { CompactExample(w), w.ReadOnly(w.f.hdrPath), w.hdr.reset(), w.lod.reset(); w.platform.SetInUse("/ZarnoObj.hdr"); },
+     {Stop("Can not write ZarnoObj.hdr: $R/Objects/ZarnoObj.hdr is in use by another program")}, 0, nullptr,
+     {kOpen, At(0), kRange4, At(0), At(2), kClose}},
     // ---- distance runs ----
     {"SlotOneCapsOrdersClampsAndSpreads", "@distance -1 -1" FOLDERS,
      [](World& w) { Distances(w, {20000, 60000, 200000}, {ClassNaming({0, 2})}, {25000, 30000, 15000}); }},

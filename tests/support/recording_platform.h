@@ -105,6 +105,9 @@ class RecordingPlatform : public PosixPlatform {
   void Sleep(uint32_t milliseconds) override { slept_ += milliseconds; }
   void NoteWaiting(std::string_view text) override { waitNotes_.emplace_back(text); }
   void SetLockAttempt(std::optional<LockAttempt> attempt) { lockAttempt_ = attempt; }
+  // Paths ending so count as held open by another program.
+  void SetInUse(std::string pathEnd) { inUse_ = std::move(pathEnd); }
+  bool InUseByAnotherProgram(const std::string& path) override { return !inUse_.empty() && path.ends_with(inUse_); }
   uint64_t Slept() const { return slept_; }
   const std::vector<std::string>& WaitNotes() const { return waitNotes_; }
 
@@ -129,6 +132,7 @@ class RecordingPlatform : public PosixPlatform {
   std::function<void(const Operation&)> after_;
   size_t largestTransfer_ = 0;
   std::optional<LockAttempt> lockAttempt_;
+  std::string inUse_;
   uint64_t slept_ = 0;
   std::vector<std::string> waitNotes_;
 };
