@@ -58,6 +58,19 @@ class FileView {
   virtual std::span<const uint8_t> Bytes() const = 0;
 };
 
+// A lock on a file for this process alone, held until the object goes; the
+// system lets it go when the process ends, however it ends.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
+enum class LockAttempt {
+  kTaken,
+  kBusy,         // another process holds the lock
+  kUnavailable,  // the lock file can be neither made nor opened
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -113,7 +126,9 @@ class Platform {
   virtual std::unique_ptr<File> OpenFile(const std::string& path, OpenMode mode) = 0;
   // A read-only view of a whole regular file, or nothing.
   virtual std::unique_ptr<FileView> ViewFile(const std::string& path) = 0;
-  // Copies a file, replacing the destination when it exists.
+  // Copies a file, replacing the destination when it exists. When it returns
+  // true, the copy and its name are on the disk, so that a journal written
+  // next may name it.
   virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
   // Atomic replacement: renames `from` over `to` (which may exist), so that
   // at every moment `to` names either its old or its new content, and makes
@@ -121,6 +136,23 @@ class Platform {
   virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
   // Removes a file; false when it could not be removed.
   virtual bool RemoveFile(const std::string& path) = 0;
+  // Whether another program holds `path` open so that it cannot be replaced
+  // (the running host, on Windows); asked only to word a failure.
+  virtual bool InUseByAnotherProgram(const std::string& path) {
+    (void)path;
+    return false;
+  }
+
+  // ---- runs side by side ----------------------------------------------
+  // Tries once, without waiting, to lock the file `path`, creating it empty
+  // when it is missing. Lock files are never replaced or removed, so two
+  // processes always lock the same file.
+  virtual LockAttempt TryLockFile(const std::string& path, std::unique_ptr<FileLock>& lock) = 0;
+  // Lets `milliseconds` pass.
+  virtual void Sleep(uint32_t milliseconds) = 0;
+  // Tells a user who watches a terminal that the run waits; where there is
+  // no terminal, nothing.
+  virtual void NoteWaiting(std::string_view text) { (void)text; }
 };
 
 }  // namespace zarno

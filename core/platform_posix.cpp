@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <limits>
 
 #include "core/block_copy.h"
@@ -433,7 +435,7 @@ bool PosixPlatform::CopyFile(const std::string& from, const std::string& to) {
   if (IsReadOnlyFile(target)) return false;
   std::optional<std::string> temp = CopyToTempFile(ResolveCaseInsensitive(from), FolderOf(target));
   if (!temp) return false;
-  if (::rename(temp->c_str(), target.c_str()) == 0) return true;
+  if (::rename(temp->c_str(), target.c_str()) == 0) return SyncFolder(FolderOf(target));
   ::unlink(temp->c_str());
   return false;
 }
@@ -447,6 +449,49 @@ bool PosixPlatform::ReplaceFile(const std::string& from, const std::string& to) 
 
 bool PosixPlatform::RemoveFile(const std::string& path) {
   return ::unlink(ResolveCaseInsensitive(path).c_str()) == 0;
+}
+
+// ---- PosixPlatform: runs side by side -------------------------------------
+
+namespace {
+
+class PosixFileLock : public FileLock {
+ public:
+  explicit PosixFileLock(int fd) : fd_(fd) {}
+  ~PosixFileLock() override { ::close(fd_); }
+  PosixFileLock(const PosixFileLock&) = delete;
+  PosixFileLock& operator=(const PosixFileLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+LockAttempt PosixPlatform::TryLockFile(const std::string& path, std::unique_ptr<FileLock>& lock) {
+  const std::string resolved = ResolveCaseInsensitive(path);
+  // A lock file that is there may be locked through a descriptor for reading
+  // too, which a read-only folder still gives.
+  int fd = ::open(resolved.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) fd = ::open(resolved.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return LockAttempt::kUnavailable;
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    lock = std::make_unique<PosixFileLock>(fd);
+    return LockAttempt::kTaken;
+  }
+  const int error = errno;
+  ::close(fd);
+  return error == EWOULDBLOCK ? LockAttempt::kBusy : LockAttempt::kUnavailable;
+}
+
+void PosixPlatform::Sleep(uint32_t milliseconds) {
+  timespec wait{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1'000'000};
+  while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
+}
+
+void PosixPlatform::NoteWaiting(std::string_view text) {
+  if (stderrIsTerminal_) WriteToStderr(programName_ + ": " + std::string(text) + "\n");
 }
 
 }  // namespace zarno

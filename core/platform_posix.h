@@ -53,6 +53,12 @@ class PosixPlatform : public Platform {
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
 
+  // An flock(2) lock, which the system lets go when the descriptor closes.
+  LockAttempt TryLockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
+  void Sleep(uint32_t milliseconds) override;
+  // Writes "<program>: <text>" on standard error when it is a terminal.
+  void NoteWaiting(std::string_view text) override;
+
  private:
   void WriteToStderr(std::string_view text);
   void DrawProgressWhenChanged();

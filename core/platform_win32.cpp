@@ -140,7 +140,15 @@ std::unique_ptr<File> Win32Platform::OpenFile(const std::string& path, OpenMode 
 std::unique_ptr<FileView> Win32Platform::ViewFile(const std::string& path) { return ViewWin32File(path); }
 
 bool Win32Platform::CopyFile(const std::string& from, const std::string& to) {
-  return ::CopyFileA(from.c_str(), to.c_str(), FALSE);
+  if (!::CopyFileA(from.c_str(), to.c_str(), FALSE)) return false;
+  // CopyFileA leaves the copy in the cache; the journal may name it only
+  // once it is on the disk.
+  HANDLE copy = ::CreateFileA(to.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (copy == INVALID_HANDLE_VALUE) return false;
+  const bool flushed = ::FlushFileBuffers(copy);
+  ::CloseHandle(copy);
+  return flushed;
 }
 
 bool Win32Platform::ReplaceFile(const std::string& from, const std::string& to) {
@@ -148,5 +156,45 @@ bool Win32Platform::ReplaceFile(const std::string& from, const std::string& to) 
 }
 
 bool Win32Platform::RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()); }
+
+bool Win32Platform::InUseByAnotherProgram(const std::string& path) {
+  HANDLE handle = ::CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(handle);
+    return false;
+  }
+  return ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+namespace {
+
+class Win32FileLock : public FileLock {
+ public:
+  explicit Win32FileLock(HANDLE handle) : handle_(handle) {}
+  ~Win32FileLock() override { ::CloseHandle(handle_); }
+  Win32FileLock(const Win32FileLock&) = delete;
+  Win32FileLock& operator=(const Win32FileLock&) = delete;
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace
+
+LockAttempt Win32Platform::TryLockFile(const std::string& path, std::unique_ptr<FileLock>& lock) {
+  // A lock file that is there can be held open for reading too, which a
+  // read-only folder still allows.
+  HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_SHARING_VIOLATION) {
+    handle = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  if (handle != INVALID_HANDLE_VALUE) {
+    lock = std::make_unique<Win32FileLock>(handle);
+    return LockAttempt::kTaken;
+  }
+  return ::GetLastError() == ERROR_SHARING_VIOLATION ? LockAttempt::kBusy : LockAttempt::kUnavailable;
+}
 
 }  // namespace zarno

@@ -59,6 +59,13 @@ class Win32Platform : public Platform {
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   // DeleteFileA.
   bool RemoveFile(const std::string& path) override;
+  // Whether the file cannot be opened for deletion for a sharing violation:
+  // another program holds it open without letting it be replaced.
+  bool InUseByAnotherProgram(const std::string& path) override;
+  // The lock file opened without sharing: a second open fails with a
+  // sharing violation until the handle closes, or the process ends.
+  LockAttempt TryLockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
+  void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
 
  private:
   HINSTANCE appInstance_ = nullptr;

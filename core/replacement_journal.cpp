@@ -163,9 +163,10 @@ std::string NewFilePath(std::string_view folderSlash, std::string_view name) {
   return JoinPath(folderSlash, name) + std::string(kNewFileSuffix);
 }
 
-std::string CannotWriteMessage(std::string_view path, char separator) {
-  const std::string_view name = path.substr(path.find_last_of(separator) + 1);
-  return "Can not write " + std::string(name) + ": " + std::string(path);
+std::string CannotWriteMessage(Platform& platform, const std::string& path) {
+  const std::string name = path.substr(path.find_last_of(platform.PathSeparator()) + 1);
+  const std::string_view why = platform.InUseByAnotherProgram(path) ? " is in use by another program" : "";
+  return "Can not write " + name + ": " + path + std::string(why);
 }
 
 bool ReplaceFilesTogether(Platform& platform, std::string_view folderSlash,

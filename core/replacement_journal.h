@@ -51,8 +51,9 @@ std::string NewFilePath(std::string_view folderSlash, std::string_view name);
 bool ReplaceFilesTogether(Platform& platform, std::string_view folderSlash,
                           std::span<const PendingFile> files, std::string* failedPath = nullptr);
 
-// "Can not write <name>: <path>" for the file that stopped a replacement.
-std::string CannotWriteMessage(std::string_view path, char separator);
+// "Can not write <name>: <path>" for the file that stopped a replacement,
+// followed by " is in use by another program" when that is why.
+std::string CannotWriteMessage(Platform& platform, const std::string& path);
 
 // Brings `folder` back to a whole state after an interrupted replacement:
 // finishes a journal's renames, then removes the ".new" files that are left

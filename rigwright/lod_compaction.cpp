@@ -165,7 +165,7 @@ bool PackAndReplace(Platform& platform, const InstallPaths& paths, HeaderDatabas
                                             PendingFile{std::string(kHeaderFileName)}};
   std::string failedPath;
   if (!ReplaceFilesTogether(platform, paths.objectDirSlash, files, &failedPath)) {
-    message = CannotWriteMessage(failedPath, platform.PathSeparator());
+    message = CannotWriteMessage(platform, failedPath);
     return false;
   }
   std::copy(packed->begin(), packed->end(), db.LodTable.begin());

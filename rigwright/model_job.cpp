@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/file_utils.h"
+#include "core/folder_lock.h"
 #include "core/format.h"
 #include "core/header_database.h"
 #include "core/header_file.h"
@@ -194,6 +195,11 @@ void RunInstallOrCheck(ModelJobState& state) {
 }
 
 void RunJobSteps(ModelJobState& state) {
+  const FolderLock folderLock = LockObjectFolder(state.platform, state.paths.objectDir);
+  if (folderLock.busy) {
+    ShowFileFailure(state, FolderBusyMessage(state.paths.objectDir));
+    return;
+  }
   if (!RecoverObjectFolder(state) || !LoadHeaderForJob(state)) return;
   if (state.settings.compactRun) {
     CompactLodFile(state.platform, state.paths, state.db);

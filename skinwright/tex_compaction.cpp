@@ -123,7 +123,7 @@ bool ReplaceWithPackedFiles(Platform& platform, const InstallPaths& paths, Heade
   const PendingFile files[] = {{std::string(kTexFileName)}, {std::string(kHeaderFileName)}};
   std::string failedPath;
   if (!ReplaceFilesTogether(platform, paths.objectDirSlash, files, &failedPath)) {
-    failure = CannotWriteMessage(failedPath, platform.PathSeparator());
+    failure = CannotWriteMessage(platform, failedPath);
     Restore(db, before);
     return false;
   }

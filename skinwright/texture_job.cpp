@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/file_utils.h"
+#include "core/folder_lock.h"
 #include "core/format.h"
 #include "core/header_file.h"
 #include "core/replacement_journal.h"
@@ -82,7 +83,7 @@ Failure ReplaceDdsCopies(TextureJobState& state) {
   state.stagedDdsCopies.clear();  // from here on the journal looks after them
   std::string failedPath;
   if (files.empty() || ReplaceFilesTogether(platform, folderSlash, files, &failedPath)) return std::nullopt;
-  return CannotWriteMessage(failedPath, platform.PathSeparator());
+  return CannotWriteMessage(platform, failedPath);
 }
 
 // A normal run saves the header database, then compacts the store, which
@@ -143,6 +144,11 @@ bool StartJob(TextureJobState& state) {
 // The job up to its close request. True when it got through its images and
 // its writes; a failure has sounded its one beep.
 bool RunJobSteps(TextureJobState& state) {
+  const FolderLock folderLock = LockObjectFolder(state.platform, state.paths.objectDir);
+  if (folderLock.busy) {
+    state.platform.SignalFailure(FolderBusyMessage(state.paths.objectDir));
+    return false;
+  }
   if (!StartJob(state)) return false;
   const std::vector<std::string> names = FindImages(state);
   if (names.empty()) {

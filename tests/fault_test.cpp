@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <map>
 
+#include "core/folder_lock.h"
 #include "core/header_database.h"
 #include "core/replacement_journal.h"
 #include "rigwright/rigwright_program.h"
@@ -121,7 +122,7 @@ const RunKind kRunKinds[] = {
 Snapshot Take(const fs::path& folder) {
   Snapshot files;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).generic_string()] = ReadFileBytes(entry);
+    if (entry.is_regular_file() && entry.path().filename() != kLockFileName) files[fs::relative(entry.path(), folder).generic_string()] = ReadFileBytes(entry);
   }
   return files;
 }

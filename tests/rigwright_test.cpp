@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/folder_lock.h"
 #include "core/progress.h"
 #include "rigwright/rigwright_program.h"
 #include "tests/support/kit.h"
@@ -281,6 +282,11 @@ const Case kCases[] = {
        w.Appended({w.Model("m.lod", 1, 10)}), w.ReadOnly(w.f.hdrPath);
      },
      {Stop("Can not write ZarnoObj.hdr: $R/Objects/ZarnoObj.hdr")}},
+    {"AFolderInUseIsRefusedAfterTheWait", "" FOLDERS,
+     [](World& w) { OneParent(w), w.platform.SetLockAttempt(LockAttempt::kBusy); },
+     {Stop("Another run is using the object folder: $R/Objects")}, 0, nullptr, {}, true},
+    {"AFolderWithoutALockFileIsStillInstalledInto", "" FOLDERS,
+     [](World& w) { OneParentSaved(w), w.platform.SetLockAttempt(LockAttempt::kUnavailable); }, {}, 2},
     {"AnErrorListThatCannotBeCreatedEndsTheCheckRun", "@check" FOLDERS, OneParent,
      {Stop("Can not open ErrorList.txt: $R/Models//ErrorList.txt")}, 0, nullptr, {}, true, "ErrorList.txt"},
     {"CouldNotStart", "", [](World& w) { w.platform.SetCurrentDirectory(std::nullopt); },
@@ -343,6 +349,10 @@ const Case kCases[] = {
      [](World& w) { CompactExample(w), w.ReadOnly(w.f.hdrPath), w.hdr.reset(), w.lod.reset(); },
      {Stop("Can not write ZarnoObj.hdr: $R/Objects/ZarnoObj.hdr")}, 0, nullptr,
      {kOpen, At(0), kRange4, At(0), At(2), kClose}},
+    {"AHeaderHeldOpenByTheHostIsNamedSo", "@compact" FOLDERS,
+     [](World& w) { CompactExample(w), w.ReadOnly(w.f.hdrPath), w.hdr.reset(), w.lod.reset(); w.platform.SetInUse("/ZarnoObj.hdr"); },
+     {Stop("Can not write ZarnoObj.hdr: $R/Objects/ZarnoObj.hdr is in use by another program")}, 0, nullptr,
+     {kOpen, At(0), kRange4, At(0), At(2), kClose}},
     // ---- distance runs ----
     {"SlotOneCapsOrdersClampsAndSpreads", "@distance -1 -1" FOLDERS,
      [](World& w) { Distances(w, {20000, 60000, 200000}, {ClassNaming({0, 2})}, {25000, 30000, 15000}); }},
@@ -383,6 +393,7 @@ TEST_P(RigwrightTest, LeavesExactlyWhatItShould) {
   EXPECT_TRUE(w.platform.Failures().empty());
   EXPECT_EQ(w.platform.CloseRequests(), c.exitCode);
   EXPECT_EQ(w.platform.ProgressCalls(), c.progress);
+  EXPECT_EQ(w.platform.Slept(), w.platform.WaitNotes().size() == 1 ? kLockWaitLimitMs : 0) << w.platform.Slept();
   EXPECT_EQ(ReadFileBytes(w.f.hdrPath), w.hdr ? BuildHeaderFile(*w.hdr) : hdrBefore);
   EXPECT_EQ(ReadFileBytes(w.f.lodPath), w.lod ? *w.lod : lodBefore);
   const fs::path list = w.f.modelDir / "ErrorList.txt";

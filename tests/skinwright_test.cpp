@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/folder_lock.h"
 #include "skinwright/skinwright_program.h"
 #include "tests/support/kit.h"
 #include "tests/support/recording_platform.h"
@@ -83,6 +84,7 @@ struct Case {
   bool registry = false;  // the host's registered object folder is <root>/obj
   bool cwd = true;        // the current directory is <root>/obj
   std::optional<Fault> fault{};
+  std::optional<LockAttempt> lock{};  // what every attempt to lock the object folder gives
   // ---- what comes out ----
   std::vector<Stored> stored{};  // after `before`; then `after`, then the store is packed when `packs`
   std::function<void(HeaderSpec&, Bytes&)> after{};
@@ -133,7 +135,7 @@ void ExpectedFolder(const Case& c, HeaderSpec& header, Bytes& store) {
 std::map<std::string, Bytes> FolderContents(const fs::path& folder) {
   std::map<std::string, Bytes> files;
   for (const auto& entry : fs::directory_iterator(folder)) {
-    files[entry.path().filename().string()] = entry.is_directory() ? Bytes{} : ReadFileBytes(entry.path());
+    if (entry.path().filename() != kLockFileName) files[entry.path().filename().string()] = entry.is_directory() ? Bytes{} : ReadFileBytes(entry.path());
   }
   return files;
 }
@@ -152,6 +154,7 @@ struct Run {
     }
     platform.SetCurrentDirectory(c.cwd ? std::optional(obj.string()) : std::nullopt);
     if (c.registry) platform.SetRegistryValue("Software\\Vantorelle\\Orvane\\4.0", "objectDir", obj.string());
+    platform.SetLockAttempt(c.lock);
     if (c.fault) platform.FailNth(c.fault->operation, c.fault->pathEnd, c.fault->nth);
     exitCode = RunSkinwright(platform, Fill(c.line));
   }
@@ -191,6 +194,7 @@ void RunCase(const Case& c) {
   EXPECT_EQ(run.platform.Beeps(), c.beeps);
   const std::vector<std::string> failures = {run.Fill(c.failure)};
   EXPECT_EQ(run.platform.Failures(), c.failure.empty() ? std::vector<std::string>{} : failures);
+  EXPECT_EQ(run.platform.WaitNotes().size() * kLockWaitLimitMs, run.platform.Slept());
   std::vector<ProgressCall> progress;
   if (!c.progress.empty()) {
     progress = {{Kind::kOpen, 1}, {Kind::kSetPosition, 0}, {Kind::kSetRange, c.progress[0]}};
@@ -276,6 +280,12 @@ std::vector<Case> Cases() {
       {.what = "the header cannot be saved: the appended data stays unnamed",
        .images = {{"../obj/ZarnoObj.hdr.new/", {}}, {"1.bmp", Bmp(one)}},
        .after = [oneBlob](HeaderSpec&, Bytes& s) { Put(s, 5500, oneBlob); }, .beeps = 1, .failure = cannotWriteHeader},
+      {.what = "a folder another run keeps past the wait: one failure, nothing changes",
+       .images = {{"1.bmp", Bmp(one)}}, .lock = LockAttempt::kBusy, .beeps = 1,
+       .failure = "Another run is using the object folder: $O"},
+      {.what = "a folder where no lock file can be made: the run goes on", .images = {{"1.bmp", Bmp(one)}},
+       .lock = LockAttempt::kUnavailable, .stored = {{1, one, 1, 0xA0, 0xFFFF00FF}}, .packs = true,
+       .progress = {3, 0, 1, 2}},
       {.what = "12 palettes: a new colour table or palette 13 gives the palette box",
        .images = {{"3.bmp", Bmp(twenty)}, {"4.bmp", Bmp(Tex(16, 16, 13, 1))}, {"5.bmp", Bmp(eleven)}},
        .before = [](HeaderSpec& h) { h.palettes.resize(12); }, .stored = {{5, eleven, 11, 0xA0, 0xFFFF00FF}},

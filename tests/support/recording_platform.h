@@ -98,6 +98,18 @@ class RecordingPlatform : public PosixPlatform {
   bool CopyFile(const std::string& from, const std::string& to) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
+  // The real lock, unless the test sets what every attempt gives; waits only count.
+  LockAttempt TryLockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override {
+    return lockAttempt_ ? *lockAttempt_ : PosixPlatform::TryLockFile(path, lock);
+  }
+  void Sleep(uint32_t milliseconds) override { slept_ += milliseconds; }
+  void NoteWaiting(std::string_view text) override { waitNotes_.emplace_back(text); }
+  void SetLockAttempt(std::optional<LockAttempt> attempt) { lockAttempt_ = attempt; }
+  // Paths ending so count as held open by another program.
+  void SetInUse(std::string pathEnd) { inUse_ = std::move(pathEnd); }
+  bool InUseByAnotherProgram(const std::string& path) override { return !inUse_.empty() && path.ends_with(inUse_); }
+  uint64_t Slept() const { return slept_; }
+  const std::vector<std::string>& WaitNotes() const { return waitNotes_; }
 
   // Counts one operation; false when it is to fail. `needsRoom`: a full disk stops it.
   bool Allow(std::string_view kind, const std::string& path, bool needsRoom, const std::string& target = {});
@@ -119,6 +131,10 @@ class RecordingPlatform : public PosixPlatform {
   Rule rule_;
   std::function<void(const Operation&)> after_;
   size_t largestTransfer_ = 0;
+  std::optional<LockAttempt> lockAttempt_;
+  std::string inUse_;
+  uint64_t slept_ = 0;
+  std::vector<std::string> waitNotes_;
 };
 
 }  // namespace zarno
