@@ -13,11 +13,8 @@
 #include "core/header_database.h"
 #include "rigwright/rigwright_program.h"
 #include "skinwright/skinwright_program.h"
-#include "tests/support/bmp_builder.h"
-#include "tests/support/ihr_builder.h"
-#include "tests/support/object_folder.h"
+#include "tests/support/kit.h"
 #include "tests/support/recording_platform.h"
-#include "tests/support/texture_images.h"
 
 namespace zarno {
 namespace {
