@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 
+#include "core/folder_lock.h"
 #include "core/progress.h"
 #include "rigwright/rigwright_program.h"
 #include "skinwright/lzss.h"
@@ -160,7 +161,9 @@ TEST_F(PosixTest, TheRegistryIsTheSystemRegOfTheWinePrefixAndMessagesGoToStandar
 
 std::map<std::string, Bytes> Files(const fs::path& folder) {  // a folder is an entry of its own
   std::map<std::string, Bytes> files;
-  for (const auto& e : fs::recursive_directory_iterator(folder)) files[e.path()] = e.is_directory() ? Bytes{1} : ReadFileBytes(e.path());
+  for (const auto& e : fs::recursive_directory_iterator(folder)) {
+    if (e.path().filename() != kLockFileName) files[e.path()] = e.is_directory() ? Bytes{1} : ReadFileBytes(e.path());
+  }
   return files;
 }
 
