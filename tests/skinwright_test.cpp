@@ -1,6 +1,5 @@
-// Skinwright from its argument line to its exit code, one case per row: the
-// images of a texture folder and an object folder in, the exact object
-// files, TexErrorList.txt, boxes, beeps, failure texts and progress out.
+// Skinwright end to end, one case per row: texture and object folders in; the exact object files,
+// TexErrorList.txt, boxes, beeps, failure texts and progress out.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,12 +35,9 @@ std::vector<BmpColor> FreshColors(uint8_t reserved = 0) {
 
 BmpSpec Tex(int32_t width, int32_t height, uint32_t palette, uint64_t seed, void (*change)(BmpSpec&) = nullptr) {
   BmpSpec recipe = StandardTextureBmp(width, height, palette, seed);
-  if (change) change(recipe);
-  return recipe;
+  return change ? change(recipe), recipe : recipe;
 }
-
 Bytes Bmp(const BmpSpec& recipe) { return BuildBmpFile(recipe); }
-
 // What the store must hold for an image: the stream of its top width rows.
 Bytes Blob(const BmpSpec& recipe) {
   Bytes pixels;
@@ -50,42 +46,27 @@ Bytes Blob(const BmpSpec& recipe) {
 }
 
 uint32_t SizeOf(const Bytes& bytes) { return static_cast<uint32_t>(bytes.size()); }
-
-// Writes `data` into `store` at `offset`, as a write through a seek does.
 void Put(Bytes& store, size_t offset, const Bytes& data) {
   if (store.size() < offset + data.size()) store.resize(offset + data.size(), 0);
   std::copy(data.begin(), data.end(), store.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
-struct Stored {  // a BMP texture a compacting run must leave
-  uint32_t id;
-  BmpSpec image;
-  uint32_t palette, flags, color;
-};
-struct Fault {  // the nth file operation of this kind on a path with this ending fails
-  std::string_view operation;
-  std::string pathEnd;
-  int nth = 1;
-};
+struct Stored { uint32_t id; BmpSpec image; uint32_t palette, flags, color; };  // a texture stored by the run
+struct Fault { std::string_view operation; std::string pathEnd; int nth = 1; };  // as FailNth takes it
 
-// The folders are <root>/obj (with its ZarnoObj folder) and <root>/<texFolder>;
-// "$T" and "$O" in the line and the expected texts stand for them. The object
-// folder starts as the standard header database over a 5500-byte store
-// (texture 0 at 0, 4000 bytes; texture 2 at 4000, 1500 bytes).
+// The folders are <root>/obj (with its ZarnoObj folder) and <root>/<texFolder>, "$O" and "$T" in the texts. The
+// object folder starts as the standard header over a store of storeSize bytes (texture 0 at 0, 4000 bytes;
+// texture 2 at 4000, 1500 bytes). Images: a name ending in "/" is a folder; "../obj/" puts it in the object folder.
 struct Case {
   const char* what;
   std::string line = "~\"$T\" ~\"$O\"";
   const char* texFolder = "tex";
-  // The files of the texture folder; a name ending in "/" is a folder, "../obj/" puts it into the object folder.
   std::vector<std::pair<std::string, Bytes>> images{};
-  std::function<void(HeaderSpec&)> before{};  // the header database changed before the run
+  std::function<void(HeaderSpec&)> before{};
   size_t storeSize = 5500;
-  bool noHeader = false;  // no ZarnoObj.hdr
-  bool registry = false;  // the host's registered object folder is <root>/obj
-  bool cwd = true;        // the current directory is <root>/obj
+  bool noHeader = false, registry = false, cwd = true;  // registry: the host's object folder is <root>/obj
   std::optional<Fault> fault{};
-  std::optional<LockAttempt> lock{};  // what every attempt to lock the object folder gives
-  // ---- what comes out ----
+  std::optional<LockAttempt> lock{};
   std::vector<Stored> stored{};  // after `before`; then `after`, then the store is packed when `packs`
   std::function<void(HeaderSpec&, Bytes&)> after{};
   bool packs = false;
@@ -99,16 +80,15 @@ struct Case {
 };
 
 const std::string kHead = "Models folder $T//\n\n";
-const MessageBoxRecord kNoTexturesBox{"No Texture files (.bmp/.dds) found.", "Error", BoxIcon::kHand, false};
-const MessageBoxRecord kPaletteBox{"No O4 palette\tmatch. You need to save this BMP with a O4 palette.",
-                                   "Palette Error", BoxIcon::kHand, true};
+const MessageBoxRecord kNoTexturesBox{"No Texture files (.bmp/.dds) found.", "Error", BoxIcon::kHand, false},
+    kPaletteBox{"No O4 palette\tmatch. You need to save this BMP with a O4 palette.", "Palette Error", BoxIcon::kHand,
+                true};
 
 PaletteSpec AddedPalette(const std::vector<BmpColor>& colors) {
   PaletteSpec palette;
   for (size_t i = 0; i < 256; ++i) palette.entries[i] = {colors[i].red, colors[i].green, colors[i].blue, 255};
   return palette;
 }
-
 // The object files a case must leave, from those it started with.
 void ExpectedFolder(const Case& c, HeaderSpec& header, Bytes& store) {
   std::map<size_t, Bytes> blobs;
@@ -131,21 +111,19 @@ void ExpectedFolder(const Case& c, HeaderSpec& header, Bytes& store) {
   }
   store = packed;
 }
-
 std::map<std::string, Bytes> FolderContents(const fs::path& folder) {
   std::map<std::string, Bytes> files;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    if (entry.path().filename() != kLockFileName) files[entry.path().filename().string()] = entry.is_directory() ? Bytes{} : ReadFileBytes(entry.path());
+  for (const auto& e : fs::directory_iterator(folder)) {
+    const std::string name = e.path().filename().string();
+    if (name != kLockFileName) files[name] = e.is_directory() ? Bytes{} : ReadFileBytes(e.path());
   }
   return files;
 }
 
-// One run of a case in folders of its own, with its fault if it has one;
-// `header` and `store` are what the object folder held.
+// One run of a case in folders of its own; `header` and `store` are what the object folder held.
 struct Run {
   explicit Run(const Case& c) : tex(root / c.texFolder), store(MakeRandomBytes(c.storeSize, 3)) {
-    fs::create_directories(obj / "ZarnoObj");
-    fs::create_directories(tex);
+    fs::create_directories(obj / "ZarnoObj"), fs::create_directories(tex);
     if (c.before) c.before(header);
     EXPECT_TRUE(c.noHeader || WriteFile(obj / "ZarnoObj.hdr", BuildHeaderFile(header)));
     EXPECT_TRUE(WriteFile(obj / "ZarnoObj.tex", store));
@@ -158,14 +136,12 @@ struct Run {
     if (c.fault) platform.FailNth(c.fault->operation, c.fault->pathEnd, c.fault->nth);
     exitCode = RunSkinwright(platform, Fill(c.line));
   }
-  // The text with "$T" and "$O" replaced by the folders.
   std::string Fill(std::string text) const {
     for (const auto& [mark, path] : {std::pair{"$T", tex.string()}, std::pair{"$O", obj.string()}}) {
       for (size_t at; (at = text.find(mark)) != std::string::npos;) text.replace(at, 2, path);
     }
     return text;
   }
-
   TempFolder root;
   fs::path obj = root / "obj", tex;
   RecordingPlatform platform{"skinwright"};
@@ -173,7 +149,6 @@ struct Run {
   Bytes store;
   int exitCode = -1;
 };
-
 
 void RunCase(const Case& c) {
   Run run(c);
@@ -192,8 +167,7 @@ void RunCase(const Case& c) {
   EXPECT_EQ(c.report ? ReadFileText(reportPath) : "", run.Fill(c.report.value_or("")));
   EXPECT_EQ(run.platform.MessageBoxes(), c.boxes);
   EXPECT_EQ(run.platform.Beeps(), c.beeps);
-  const std::vector<std::string> failures = {run.Fill(c.failure)};
-  EXPECT_EQ(run.platform.Failures(), c.failure.empty() ? std::vector<std::string>{} : failures);
+  EXPECT_EQ(run.platform.Failures(), c.failure.empty() ? std::vector<std::string>{} : std::vector{run.Fill(c.failure)});
   EXPECT_EQ(run.platform.WaitNotes().size() * kLockWaitLimitMs, run.platform.Slept());
   std::vector<ProgressCall> progress;
   if (!c.progress.empty()) {
@@ -204,15 +178,13 @@ void RunCase(const Case& c) {
   EXPECT_EQ(run.platform.ProgressCalls(), progress);
   EXPECT_EQ(run.platform.CloseRequests(), c.exitCode);
 }
-
 std::vector<Case> Cases() {
   const BmpSpec one = Tex(16, 16, 1, 9), three = Tex(16, 16, 1, 8), good = Tex(16, 16, 1, 1);
   const BmpSpec seven = Tex(32, 32, 2, 1), five = Tex(16, 16, 5, 2), two = Tex(16, 16, 6, 5);
   const BmpSpec four = Tex(16, 16, 3, 6, [](BmpSpec& s) { s.fileHeader = false; });
   const BmpSpec twelve = Tex(16, 16, 0, 7), twelveX = Tex(16, 16, 4, 10), eleven = Tex(16, 16, 11, 2);
   BmpSpec twenty = Tex(16, 24, 0, 3), twentyOne = Tex(64, 64, 0, 4);
-  twenty.colors = FreshColors();
-  twentyOne.colors = FreshColors(0x5A);  // the fourth bytes are not compared
+  twenty.colors = FreshColors(), twentyOne.colors = FreshColors(0x5A);  // the fourth bytes are not compared
   const Bytes oneBlob = Blob(one), narrow = Bmp(Tex(8, 8, 1, 1));
   const auto with = [](void (*change)(BmpSpec&)) { return Bmp(Tex(16, 16, 1, 1, change)); };
   const Stored oneStored{1, one, 1, 0xA0, 0xFFFF00FF};
@@ -229,11 +201,10 @@ std::vector<Case> Cases() {
                 .after = [](HeaderSpec& h, Bytes&) { h.textures[1] = Rec(0, 4000, 64, 0xE0, 0xFF000000, 2); },
                 .copies = {{"1.dds", {7}}}};
   };
-  const std::string checkLine = "@check ~\"$T\" ~\"$O\"", ddsLine = "@dds ~\"$T\" ~\"$O\"";
-  const std::string noHeader = "Can not open ZarnoObj.hdr: $O/ZarnoObj.hdr";
-  const std::string cannotWriteHeader = "Can not write ZarnoObj.hdr: $O/ZarnoObj.hdr";
+  const std::string checkLine = "@check ~\"$T\" ~\"$O\"", ddsLine = "@dds ~\"$T\" ~\"$O\"",
+                    noHeader = "Can not open ZarnoObj.hdr: $O/ZarnoObj.hdr",
+                    cannotWriteHeader = "Can not write ZarnoObj.hdr: $O/ZarnoObj.hdr";
   return {
-      // ---- normal runs ----
       {.what = "a normal run stores, adds one palette, grows the table and compacts",
        .images = {{"7.bmp", Bmp(seven)}, {"5wall.bmp", Bmp(five)}, {"20.bmp", Bmp(twenty)}, {"21.BMP", Bmp(twentyOne)},
                   {"2.bmp", Bmp(two)}, {"4.bmp", Bmp(four)}, {"12.bmp", Bmp(twelve)}, {"12x.bmp", Bmp(twelveX)},
@@ -290,25 +261,21 @@ std::vector<Case> Cases() {
        .images = {{"3.bmp", Bmp(twenty)}, {"4.bmp", Bmp(Tex(16, 16, 13, 1))}, {"5.bmp", Bmp(eleven)}},
        .before = [](HeaderSpec& h) { h.palettes.resize(12); }, .stored = {{5, eleven, 11, 0xA0, 0xFFFF00FF}},
        .packs = true, .boxes = {kPaletteBox, kPaletteBox}, .progress = {6, 0, 2, 5}},
-      // ---- check runs ----
       {.what = "a check run: one line per image, the first check that fails", .line = "@check ~\"$T\" ~\"/nowhere\"",
-       .images = {{"-1.bmp", Bmp(good)}, {"10000.bmp", Bmp(good)}, {"12.bmp", Bmp(good)},
-                  {"120.bmp", with([](BmpSpec& s) { s.bitCount = 4; })}, {"12x.bmp", Bmp(good)},
-                  {"13.bmp", Bmp(Tex(48, 48, 1, 1))}, {"13x.bmp", Bmp(good)},
-                  {"14.bmp", with([](BmpSpec& s) { s.rows[0].pop_back(); })},
+       .images = {{"-1.bmp", Bmp(good)}, {"10000.bmp", Bmp(good)}, {"12.bmp", Bmp(good)}, {"12x.bmp", Bmp(good)},
+                  {"120.bmp", with([](BmpSpec& s) { s.bitCount = 4; })}, {"13.bmp", Bmp(Tex(48, 48, 1, 1))},
+                  {"13x.bmp", Bmp(good)}, {"14.bmp", with([](BmpSpec& s) { s.rows[0].pop_back(); })},
                   {"15.bmp", with([](BmpSpec& s) { s.clrUsed = 255, s.colors.resize(255); })},
-                  {"16.bmp", with([](BmpSpec& s) { s.height = -16; })},
+                  {"16.bmp", with([](BmpSpec& s) { s.height = -16; })}, {"19.bmp", Bmp(twenty)},
                   {"17.bmp", with([](BmpSpec& s) { s.height = 0, s.rows.clear(); })},
-                  {"18.bmp", with([](BmpSpec& s) { s.height = 8, s.rows.resize(8); })}, {"19.bmp", Bmp(twenty)},
-                  {"2.bmp", with([](BmpSpec& s) { s.bitCount = 1; })},
-                  {"20.bmp", with([](BmpSpec& s) { s.bitCount = 24; })},
-                  {"21.bmp", with([](BmpSpec& s) { s.infoHeaderSize = 56; })},
+                  {"18.bmp", with([](BmpSpec& s) { s.height = 8, s.rows.resize(8); })},
+                  {"2.bmp", with([](BmpSpec& s) { s.bitCount = 1; })}, {"5.bmp/", {}}, {"5.dds", {1}},
+                  {"20.bmp", with([](BmpSpec& s) { s.bitCount = 24; })}, {"9.bmp", Bmp(four)}, {"24.bmp", narrow},
+                  {"21.bmp", with([](BmpSpec& s) { s.infoHeaderSize = 56; })}, {"roof.bmp", Bmp(good)},
                   {"22.bmp", with([](BmpSpec& s) { s.compression = 1; })},
-                  {"23.bmp", with([](BmpSpec& s) { s.infoHeaderSize = 12; })}, {"24.bmp", narrow},
-                  {"4096.bmp", Bmp(Tex(4096, 4096, 3, 1))}, {"5.bmp/", {}}, {"8192.bmp", Bmp(Tex(8192, 1, 1, 1))},
-                  {"9.bmp", Bmp(four)}, {"99999999999.bmp", Bmp(good)}, {"roof.bmp", Bmp(good)}, {"5.dds", {1}}},
-       .registry = true,
-       .report = kHead +
+                  {"23.bmp", with([](BmpSpec& s) { s.infoHeaderSize = 12; })}, {"99999999999.bmp", Bmp(good)},
+                  {"4096.bmp", Bmp(Tex(4096, 4096, 3, 1))}, {"8192.bmp", Bmp(Tex(8192, 1, 1, 1))}},
+       .registry = true, .report = kHead +
                  "Tex ID -1 is out of range.\nTex ID 10000 is out of range.\nTex ID 12 file 12.bmp good, so far.\n"
                  "Tex ID 120 has only 16 colors.\nTex ID 12 file 12x.bmp good, so far.\n"
                  "Tex ID 13 size is not power of 2.\nTex ID 13 duplicated.\nTex ID 14 file 14.bmp is truncated.\n"
@@ -330,7 +297,6 @@ std::vector<Case> Cases() {
       {.what = "a check run whose report cannot be created", .line = checkLine,
        .images = {{"TexErrorList.txt/", {}}, {"1.bmp", Bmp(one)}}, .beeps = 1,
        .failure = "Can not open TexErrorList.txt: $T///TexErrorList.txt"},
-      // ---- no header, no images ----
       {.what = "no ZarnoObj.hdr", .images = {{"1.bmp", Bmp(one)}}, .noHeader = true, .beeps = 1, .failure = noHeader},
       {.what = "no ZarnoObj.hdr, check run", .line = checkLine, .images = {{"1.bmp", Bmp(one)}}, .noHeader = true,
        .report = kHead, .beeps = 1, .failure = noHeader},
@@ -342,7 +308,6 @@ std::vector<Case> Cases() {
        .boxes = {kNoTexturesBox}, .beeps = 0},
       {.what = "no texture folder, check run", .line = "@check ~\"$T/none\" ~\"$O\"", .boxes = {kNoTexturesBox},
        .beeps = 0},
-      // ---- DDS runs ----
       {.what = "a DDS run copies and adds placeholders", .line = ddsLine,
        .images = {{"57.dds", {5, 7}}, {"057.DDS", {0, 5, 7}}, {"2.dds", {2}}, {"1x.dds", {1}}, {"sky.dds", {3}},
                   {"10000.dds", {4}}, {"5.dds/", {}}, {"9.bmp", Bmp(one)}},
@@ -357,7 +322,6 @@ std::vector<Case> Cases() {
        .beeps = 1, .failure = "Can not copy $T//57.dds to $O/ZarnoObj/57.dds.new"},
       {.what = "a check DDS run copies but keeps the header", .line = "@dds ~\"$T\" ~\"check\"",
        .images = {{"8.dds", {8}}, {"1.bmp", Bmp(one)}}, .registry = true, .report = kHead, .copies = {{"8.dds", {8}}}},
-      // ---- the argument line ----
       normal("an empty line: the Skins folder of the current directory", "", "obj/Skins"),
       normal("@dup is no switch", "@dup ~\"$T\" ~\"$O\""),
       normal("no separators around the second ~", "~$Tx~x$O"),
@@ -377,10 +341,7 @@ std::vector<Case> Cases() {
 }
 
 TEST(Skinwright, RunsEveryCase) {
-  for (const Case& c : Cases()) {
-    SCOPED_TRACE(c.what);
-    RunCase(c);
-  }
+  for (const Case& c : Cases()) { SCOPED_TRACE(c.what); RunCase(c); }
 }
 
 }  // namespace
