@@ -1,8 +1,5 @@
-// Rigwright end to end: each case builds an object folder and a models folder,
-// runs the program on its argument line and compares all it leaves behind:
-// ZarnoObj.hdr and ZarnoObj.lod byte for byte, ErrorList.txt, the boxes, the
-// beeps, the progress calls and the exit code. "$R" in a case's texts stands
-// for the case's temporary folder.
+// Rigwright end to end: ZarnoObj.hdr and .lod byte for byte, ErrorList.txt, boxes, beeps, progress calls and
+// exit code after a run on a case's folders. "$R" in a case's texts stands for its temporary folder.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -39,8 +36,7 @@ IhrSpec Ihr(int32_t parentIndex, std::vector<IhrLodEntry> lods) {
   return ihr;
 }
 
-// The parent an install-parent file describes, as ZarnoObj.hdr holds it
-// afterwards: hostParam6 and the low byte of hostParam7 are cleared.
+// The parent an ihr file describes as ZarnoObj.hdr holds it: hostParam6 and hostParam7's low byte cleared.
 ParentSpec ParentFrom(const IhrSpec& ihr, std::vector<int32_t> lodRefs, uint16_t oldHostParam7 = 0) {
   ParentSpec parent;
   parent.hitbox = ihr.hitbox, parent.slots = ihr.slots, parent.dynamicPoints = ihr.dynamicPoints;
@@ -51,15 +47,14 @@ ParentSpec ParentFrom(const IhrSpec& ihr, std::vector<int32_t> lodRefs, uint16_t
   return parent;
 }
 
-// One case's folders, and what the run is expected to leave in them.
-struct World {
+struct World {  // one case's folders, and what the run is to leave in them
   TempFolder temp;
   ObjectFolder f = ObjectFolderAt(temp.Path());
   RecordingPlatform platform;
   HeaderSpec before = StandardHeaderSpec();  // as written before the run
   std::optional<HeaderSpec> hdr;           // ZarnoObj.hdr afterwards; nothing: unchanged
   std::optional<Bytes> lod;                // ZarnoObj.lod afterwards; nothing: unchanged
-  std::vector<MessageBoxRecord> boxes;     // shown before the case's own boxes
+  std::vector<MessageBoxRecord> boxes;     // before the case's own boxes
   std::string listTail;                    // ErrorList.txt lines after the case's own
 
   std::string Expand(std::string text) const {
@@ -67,12 +62,9 @@ struct World {
     return text;
   }
   void Write() { ASSERT_TRUE(WriteObjectFolder(f, before)); }
-  // The header as written, to be changed into the one expected.
   HeaderSpec& Saved() { return hdr ? *hdr : hdr.emplace(before); }
   void AddIhr(const std::string& name, const IhrSpec& ihr) { ASSERT_TRUE(WriteIhrFile(f.modelDir / name, ihr)); }
-  void Raw(const std::string& name, std::string_view text) {
-    ASSERT_TRUE(WriteFile(f.modelDir / name, Bytes(text.begin(), text.end())));
-  }
+  void Raw(std::string n, std::string_view t) { EXPECT_TRUE(WriteFile(f.modelDir / n, Bytes(t.begin(), t.end()))); }
   Bytes Model(const std::string& name, uint32_t seed, size_t size) {
     const Bytes bytes = PatternBytes(seed, size);
     EXPECT_TRUE(WriteModelFile(f, name, bytes));
@@ -84,40 +76,29 @@ struct World {
     for (const Bytes& blob : blobs) lod = Cat(Cat(*lod, Bytes(10, 0)), blob);
   }
   void ReadOnly(const fs::path& path) { ::chmod(path.c_str(), 0444); }
-  void Box(const std::string& text, const char* caption) {
-    boxes.push_back({Expand(text), caption, BoxIcon::kExclamation});
-  }
+  void Box(const std::string& text, const char* cap) { boxes.push_back({Expand(text), cap, BoxIcon::kExclamation}); }
 };
 
-MessageBoxRecord Stop(const char* text, const char* caption = "File Open Error") {
-  return {text, caption, BoxIcon::kHand};
-}
+MessageBoxRecord Stop(const char* text, const char* cap = "File Open Error") { return {text, cap, BoxIcon::kHand}; }
 MessageBoxRecord Warn(const char* text, const char* caption) { return {text, caption, BoxIcon::kExclamation}; }
 const MessageBoxRecord kReport = {"List of errors in file: $R/Models//ErrorList.txt", "Rigwright Error Report",
                                   BoxIcon::kAsterisk};
 const std::vector<MessageBoxRecord> kModelMFails = {
     Warn("Could not open model file: $R/Models/m.lod.", "Model File Error"),
     Warn("Problem installing model $R/Models/a.ihr in ZO.lod file.\n", "Model Install Error")};
-const std::vector<MessageBoxRecord> kFileBUnreadable = {
-    Warn("Can not open ihr file: $R/Models/b.ihr File #2", "ihr Open Error")};
+const std::vector<MessageBoxRecord> kFileBUnreadable = {Warn("Can not open ihr file: $R/Models/b.ihr File #2",
+                                                              "ihr Open Error")};
 ProgressCall At(int64_t position) { return {ProgressCall::Kind::kSetPosition, position}; }
 const ProgressCall kOpen = {ProgressCall::Kind::kOpen, kProgressStageLod}, kRange4 = {ProgressCall::Kind::kSetRange, 4},
                    kClose = {ProgressCall::Kind::kClose, 0};
 
+// boxes: after the arrangement's; list: ErrorList.txt (nullptr: none); writesNothing: not even a same file;
+// failPath: the first file operation on a path ending so fails.
 struct Case {
-  const char* name;
-  const char* line;  // the argument line
-  std::function<void(World&)> arrange;
-  std::vector<MessageBoxRecord> boxes = {};  // after those the arrangement expects
-  int beeps = 0;
-  const char* list = nullptr;  // ErrorList.txt afterwards; nullptr: none is written
-  std::vector<ProgressCall> progress = {};
-  bool writesNothing = false;      // not even a file that would come out the same
-  const char* failPath = nullptr;  // the first file operation on a path ending so fails
-  int exitCode = 1;
+  const char *name, *line; std::function<void(World&)> arrange; std::vector<MessageBoxRecord> boxes = {};
+  int beeps = 0; const char* list = nullptr; std::vector<ProgressCall> progress = {}; bool writesNothing = false;
+  const char* failPath = nullptr; int exitCode = 1;
 };
-
-// ---- arrangements shared by several cases -----------------------------------
 
 void OneParent(World& w) { w.AddIhr("a.ihr", Ihr(3, {})); }
 void OneParentSaved(World& w) { OneParent(w), w.Saved().parents.push_back(ParentFrom(Ihr(3, {}), {})); }
@@ -133,19 +114,17 @@ void TwoModels(World& w) {
   w.Saved().parents.push_back(ParentFrom(Ihr(3, {{800.0f}, {400.0f}}), {-1, 3}));
 }
 
-// Three files of which the second cannot be read; the others are installed.
+// Three files, the second unreadable; the others are installed.
 void SecondIhrUnreadable(World& w, bool asFolder) {
   const IhrSpec c = Ihr(4, {{100.0f, -1, "c.3ds"}});
   OneParentSaved(w);
-  if (asFolder) fs::create_directory(w.f.modelDir / "b.ihr");
-  if (!asFolder) w.AddIhr("b.ihr", Ihr(9, {}));
+  asFolder ? void(fs::create_directory(w.f.modelDir / "b.ihr")) : w.AddIhr("b.ihr", Ihr(9, {}));
   w.AddIhr("c.ihr", c), w.Appended({w.Model("c.lod", 3, 20)});
   w.Saved().lods[1] = {200, 201, 202, 300, 20};
   w.Saved().parents.push_back(ParentFrom(c, {3}));
 }
 
-// Install-parent files f01.ihr ... for parents 3, 4, ..., each naming a
-// model file that is not there: two boxes for each of the first 20, or two
+// f01.ihr ... for parents 3, 4, ..., each naming a missing model: two boxes for each of the first 20, or two
 // lines of ErrorList.txt for each in a check run.
 void FailingFiles(World& w, int count, bool checkRun) {
   for (int i = 1; i <= count; ++i) {
@@ -171,20 +150,17 @@ void CompactExample(World& w) {
   w.lod = Cat(BlobBytes(0, 100), BlobBytes(2, 70));
 }
 
-// Parent 2 with the distances `before` and the class table as given; expects
-// the distances `after`, or an unchanged header when there are none.
+// Parent 2 with the distances `before` and the class table; expects `after` (none: the header unchanged).
 void Distances(World& w, std::vector<float> before, std::vector<ClassSpec> classes, std::vector<float> after) {
   w.before.parents[2].lodRefs.clear();
   for (float d : before) w.before.parents[2].lodRefs.push_back({-1, d});
   w.Write();
   ClassTableSpec table;
-  table.classes = std::move(classes);
-  ASSERT_TRUE(WriteFile(w.f.objectDir / "Orvane4.ct", BuildClassTableFile(table)));
+  table.classes = std::move(classes), WriteFile(w.f.objectDir / "Orvane4.ct", BuildClassTableFile(table));
   for (size_t i = 0; i < after.size(); ++i) w.Saved().parents[2].lodRefs[i].lodDistance = after[i];
 }
 
 const Case kCases[] = {
-    // ---- install runs ----
     {"FreeRecordsFirstThenNewOnesTenBytesApart", "" FOLDERS,
      [](World& w) {
        w.before.parents[1].hostParam6 = 0xBEEF, w.before.parents[1].hostParam7 = 0x1234;
@@ -192,11 +168,10 @@ const Case kCases[] = {
        const IhrSpec tank = Ihr(3, {{8000.0f, -1, "tank_hi.3ds"}, {2000.0f, 2, "unused"}, {500.0f, -1, "Tank.Lo.x"}});
        const IhrSpec jeep = Ihr(4, {{3000.0f, -1, "jeep.3ds"}});
        IhrSpec hut = Ihr(1, {{1000.0f, -1, "hut.3ds"}});
-       hut.crlf = true;  // and its name in capitals, as are some model file names
-       w.AddIhr("a_tank.ihr", tank), w.AddIhr("b_jeep.ihr", jeep), w.AddIhr("C_HUT.IHR", hut);
+       hut.crlf = true, w.AddIhr("a_tank.ihr", tank), w.AddIhr("b_jeep.ihr", jeep), w.AddIhr("C_HUT.IHR", hut);
        const Bytes hi = w.Model("tank_hi.lod", 1, 100), lo = w.Model("TANK.LOD", 2, 40);
        w.Appended({hi, lo, w.Model("jeep.lod", 3, 0), w.Model("hut.lod", 4, 60)});
-       HeaderSpec& saved = w.Saved();
+       HeaderSpec& saved = w.Saved();  // C_HUT.IHR: capitals, as some model file names have
        saved.lods[1] = {200, 201, 202, 300, 100}, saved.lods[4] = {500, 501, 502, 410, 40};
        saved.lods.insert(saved.lods.end(), {{0, 0, 0, 460, 0}, {0, 0, 0, 470, 60}});
        saved.parents[1] = ParentFrom(hut, {15}, 0x1234);
@@ -216,8 +191,7 @@ const Case kCases[] = {
        w.AddIhr("a.ihr", Ihr(5000, model)), w.AddIhr("b.ihr", Ihr(5001, model)), w.AddIhr("c.ihr", Ihr(-1, model));
        w.AddIhr("d.ihr", Ihr(4999, {})), w.Model("m.lod", 1, 10);
        ParentSpec none;  // as the table holds a parent that no file gave
-       none.hostParam3 = 0;
-       w.Saved().parents.resize(4999, none);
+       none.hostParam3 = 0, w.Saved().parents.resize(4999, none);
        w.Saved().parents.push_back(ParentFrom(Ihr(4999, {}), {}));
      },
      {Warn("Bad parent index 5000 in ihr file: $R/Models/a.ihr", "ihr Read Error"),
@@ -263,7 +237,6 @@ const Case kCases[] = {
      {}, 2},
     {"ADistanceSwitchWithoutNumbersIsAnInstallRun", "@distance" FOLDERS,
      OneParentSaved, {}, 2},
-    // ---- the end of a job before or after its loop ----
     {"AMissingHeaderEndsTheJob", "" FOLDERS, [](World& w) { fs::remove(w.f.hdrPath); },
      {Stop("Can not open ZarnoObj.hdr: $R/Objects/ZarnoObj.hdr")}},
     {"AHeaderThatCannotBeReadWholeIsNeverBuiltUpon", "@check" FOLDERS,
@@ -271,8 +244,8 @@ const Case kCases[] = {
      {Stop("Can not read ZarnoObj.hdr: $R/Objects/ZarnoObj.hdr (the colour count is 0 or above the limit)",
            "File Read Error")}},
     {"NoInstallParentFiles", "" FOLDERS, [](World&) {}, {Stop("No Install Parent files (.ihr) found.", "Error")}},
-    {"NoInstallParentFilesInACheckRun", "@check" FOLDERS, [](World&) {},
-     {Stop("No Install Parent files (.ihr) found.", "Error")}},
+    {"NoInstallParentFilesCheck", "@check" FOLDERS, [](World&) {}, {Stop("No Install Parent files (.ihr) found.",
+                                                                         "Error")}},
     {"AReadOnlyLodEndsAnInstallRun", "" FOLDERS,
      [](World& w) { OneParent(w), w.ReadOnly(w.f.lodPath); },
      {Stop("Can not open ZarnoObj.lod: $R/Objects/ZarnoObj.lod")}},
@@ -291,7 +264,6 @@ const Case kCases[] = {
      {Stop("Can not open ErrorList.txt: $R/Models//ErrorList.txt")}, 0, nullptr, {}, true, "ErrorList.txt"},
     {"CouldNotStart", "", [](World& w) { w.platform.SetCurrentDirectory(std::nullopt); },
      {{"Rigwright couldn't start!", "", BoxIcon::kNone}}, 0, nullptr, {}, false, nullptr, 0},
-    // ---- check runs ----
     {"ACheckRunListsEveryFindingAndChangesNothing", "@checkall" FOLDERS,
      [](World& w) {
        IhrSpec a = Ihr(5, {{0.0f, 3, "x.3ds"}, {100.0f, 9, "y.3ds"}, {200.0f, -1, "gone.3ds"}, {300.0f, -1, "gear"}});
@@ -333,7 +305,6 @@ const Case kCases[] = {
     {"ACheckRunKeepsTheArgumentWhenTheKeyCannotBeOpened", "@check" FOLDERS,
      [](World& w) { Registered(w, "$R/Elsewhere"), w.platform.SetRegistryKeyUnavailable(true); }, {kReport}, 2,
      LIST_HEAD, {}, true},
-    // ---- compact runs ----
     {"PacksTheUsedBlobsFromOffsetZero", "@COMPACT" FOLDERS, CompactExample, {}, 0, nullptr,
      {kOpen, At(0), kRange4, At(0), At(2), kClose}},
     {"NothingToGiveBackTouchesNothing", "@compact" FOLDERS, [](World&) {}, {}, 0, nullptr, {}, true},
@@ -350,10 +321,10 @@ const Case kCases[] = {
      {Stop("Can not write ZarnoObj.hdr: $R/Objects/ZarnoObj.hdr")}, 0, nullptr,
      {kOpen, At(0), kRange4, At(0), At(2), kClose}},
     {"AHeaderHeldOpenByTheHostIsNamedSo", "@compact" FOLDERS,
-     [](World& w) { CompactExample(w), w.ReadOnly(w.f.hdrPath), w.hdr.reset(), w.lod.reset(); w.platform.SetInUse("/ZarnoObj.hdr"); },
+     [](World& w) { CompactExample(w), w.ReadOnly(w.f.hdrPath), w.hdr.reset(), w.lod.reset();
+                    w.platform.SetInUse("/ZarnoObj.hdr"); },
      {Stop("Can not write ZarnoObj.hdr: $R/Objects/ZarnoObj.hdr is in use by another program")}, 0, nullptr,
      {kOpen, At(0), kRange4, At(0), At(2), kClose}},
-    // ---- distance runs ----
     {"SlotOneCapsOrdersClampsAndSpreads", "@distance -1 -1" FOLDERS,
      [](World& w) { Distances(w, {20000, 60000, 200000}, {ClassNaming({0, 2})}, {25000, 30000, 15000}); }},
     {"SlotZeroHasTheLargerCapAndARepeatedSlotIsPassedOver", "@distance -1 -1" FOLDERS,
@@ -377,8 +348,6 @@ const Case kCases[] = {
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 class RigwrightTest : public testing::TestWithParam<Case> {};
-
-// The number (from 1) of the first file operation on a path ending in `suffix`.
 TEST_P(RigwrightTest, LeavesExactlyWhatItShould) {
   const Case& c = GetParam();
   World w;
@@ -398,9 +367,8 @@ TEST_P(RigwrightTest, LeavesExactlyWhatItShould) {
   EXPECT_EQ(ReadFileBytes(w.f.lodPath), w.lod ? *w.lod : lodBefore);
   const fs::path list = w.f.modelDir / "ErrorList.txt";
   EXPECT_EQ(fs::exists(list) ? ReadFileText(list) : "none", c.list ? w.Expand(c.list) + w.listTail : "none");
-  for (const fs::directory_entry& entry : fs::directory_iterator(w.f.objectDir)) {
-    EXPECT_FALSE(entry.path().string().ends_with(".new") || entry.path().extension() == ".journal") << entry;
-  }
+  for (const fs::directory_entry& e : fs::directory_iterator(w.f.objectDir))
+    EXPECT_FALSE(e.path().string().ends_with(".new") || e.path().extension() == ".journal") << e;
   for (const Operation& o : w.platform.Operations()) EXPECT_FALSE(c.writesNothing && o.kind == op::kReplaceFile) << o;
 }
 
