@@ -161,13 +161,10 @@ void Distances(World& w, std::vector<float> before, std::vector<ClassSpec> class
 }
 
 const Case kCases[] = {
-    {"FreeRecordsFirstThenNewOnesTenBytesApart", "" FOLDERS,
-     [](World& w) {
-       w.before.parents[1].hostParam6 = 0xBEEF, w.before.parents[1].hostParam7 = 0x1234;
-       w.Write();
+    {"FreeRecordsFirstThenNewOnesTenBytesApart", "" FOLDERS, [](World& w) {
+       w.before.parents[1].hostParam6 = 0xBEEF, w.before.parents[1].hostParam7 = 0x1234; w.Write();
        const IhrSpec tank = Ihr(3, {{8000.0f, -1, "tank_hi.3ds"}, {2000.0f, 2, "unused"}, {500.0f, -1, "Tank.Lo.x"}});
-       const IhrSpec jeep = Ihr(4, {{3000.0f, -1, "jeep.3ds"}});
-       IhrSpec hut = Ihr(1, {{1000.0f, -1, "hut.3ds"}});
+       const IhrSpec jeep = Ihr(4, {{3000.0f, -1, "jeep.3ds"}}); IhrSpec hut = Ihr(1, {{1000.0f, -1, "hut.3ds"}});
        hut.crlf = true, w.AddIhr("a_tank.ihr", tank), w.AddIhr("b_jeep.ihr", jeep), w.AddIhr("C_HUT.IHR", hut);
        const Bytes hi = w.Model("tank_hi.lod", 1, 100), lo = w.Model("TANK.LOD", 2, 40);
        w.Appended({hi, lo, w.Model("jeep.lod", 3, 0), w.Model("hut.lod", 4, 60)});
@@ -175,9 +172,7 @@ const Case kCases[] = {
        saved.lods[1] = {200, 201, 202, 300, 100}, saved.lods[4] = {500, 501, 502, 410, 40};
        saved.lods.insert(saved.lods.end(), {{0, 0, 0, 460, 0}, {0, 0, 0, 470, 60}});
        saved.parents[1] = ParentFrom(hut, {15}, 0x1234);
-       saved.parents.insert(saved.parents.end(), {ParentFrom(tank, {3, 5, 9}), ParentFrom(jeep, {13})});
-     },
-     {}, 2},
+       saved.parents.insert(saved.parents.end(), {ParentFrom(tank, {3, 5, 9}), ParentFrom(jeep, {13})}); }, {}, 2},
     {"AMissingModelFailsItsParentAndTheRestIsInstalled", "" FOLDERS,
      [](World& w) { TwoModels(w), fs::remove(w.f.modelDir / "m.lod"); }, kModelMFails, 2},
     {"AModelThatCannotBeOpenedCountsAsMissing", "" FOLDERS, TwoModels, kModelMFails, 2, nullptr, {}, false, "m.lod"},
@@ -185,58 +180,37 @@ const Case kCases[] = {
      kFileBUnreadable, 2},
     {"AnIhrFileThatCannotBeOpenedIsSkipped", "" FOLDERS, [](World& w) { SecondIhrUnreadable(w, false); },
      kFileBUnreadable, 2, nullptr, {}, false, "b.ihr"},
-    {"ParentIndicesTheHeaderCannotKeepAreRefused", "" FOLDERS,
-     [](World& w) {
+    {"ParentIndicesTheHeaderCannotKeepAreRefused", "" FOLDERS, [](World& w) {
        const std::vector<IhrLodEntry> model = {{1.0f, -1, "m.3ds"}};
        w.AddIhr("a.ihr", Ihr(5000, model)), w.AddIhr("b.ihr", Ihr(5001, model)), w.AddIhr("c.ihr", Ihr(-1, model));
        w.AddIhr("d.ihr", Ihr(4999, {})), w.Model("m.lod", 1, 10);
        ParentSpec none;  // as the table holds a parent that no file gave
        none.hostParam3 = 0, w.Saved().parents.resize(4999, none);
-       w.Saved().parents.push_back(ParentFrom(Ihr(4999, {}), {}));
-     },
+       w.Saved().parents.push_back(ParentFrom(Ihr(4999, {}), {})); },
      {Warn("Bad parent index 5000 in ihr file: $R/Models/a.ihr", "ihr Read Error"),
       Warn("Bad parent index 5001 in ihr file: $R/Models/b.ihr", "ihr Read Error"),
-      Warn("Bad parent index -1 in ihr file: $R/Models/c.ihr", "ihr Read Error")},
-     2},
+      Warn("Bad parent index -1 in ihr file: $R/Models/c.ihr", "ihr Read Error")}, 2},
     {"TwentyFailedParentsAreToldAndTheHeaderIsWritten", "" FOLDERS,
      [](World& w) { w.Saved(), FailingFiles(w, 20, false); }, {}, 2},
-    {"TheTwentyFirstFailedParentEndsTheRunUnsaved", "" FOLDERS,
-     [](World& w) {
+    {"TheTwentyFirstFailedParentEndsTheRunUnsaved", "" FOLDERS, [](World& w) {
        w.AddIhr("a00.ihr", Ihr(3, {{100.0f, -1, "fine.3ds"}})), w.Appended({w.Model("fine.lod", 7, 20)});
-       FailingFiles(w, 22, false);
-       w.Box("Could not open model file: $R/Models/m21.lod.", "Model File Error");
-     },
+       FailingFiles(w, 22, false); w.Box("Could not open model file: $R/Models/m21.lod.", "Model File Error"); },
      {Warn("Problem installing model $R/Models/f21.ihr in ZO.lod file.  Aborting", "Model Install Error")}},
-    {"AppendsBehindABlobAtOffsetZero", "" FOLDERS,
-     [](World& w) {
+    {"AppendsBehindABlobAtOffsetZero", "" FOLDERS, [](World& w) {
        w.before.lods = {{9, 9, 9, 0, 50}}, w.before.parents.resize(1), w.before.parents[0].lodRefs = {{1, 100.0f}};
-       w.Write();
-       const IhrSpec ihr = Ihr(1, {{100.0f, -1, "m.3ds"}});
-       w.AddIhr("m.ihr", ihr);
-       w.Appended({w.Model("m.lod", 8, 16)});
-       w.Saved().lods.push_back({0, 0, 0, 60, 16});
-       w.Saved().parents.push_back(ParentFrom(ihr, {3}));
-     },
-     {}, 2},
-    {"FieldsAreKeptToTheirWidthsAndOtherFormsTakeNegativeNumbers", "" FOLDERS,
-     [](World& w) {
+       w.Write(); const IhrSpec ihr = Ihr(1, {{100.0f, -1, "m.3ds"}}); w.AddIhr("m.ihr", ihr);
+       w.Appended({w.Model("m.lod", 8, 16)}); w.Saved().lods.push_back({0, 0, 0, 60, 16});
+       w.Saved().parents.push_back(ParentFrom(ihr, {3})); }, {}, 2},
+    {"FieldsAreKeptToTheirWidthsAndOtherFormsTakeNegativeNumbers", "" FOLDERS, [](World& w) {
        IhrSpec ihr = Ihr(1, {{700.0f, -5, "w"}, {800.0f, 5, "w"}}), old = Ihr(2, {});
        ihr.versionLine = "2.00 any text", ihr.hostParam1 = -1, ihr.hostParam3 = 65536, ihr.hostParam4 = 273;
        ihr.slotCount = 258, ihr.lodEntryForm = 1, old.versionLine = "1.5";
-       w.AddIhr("a.ihr", ihr), w.AddIhr("b.ihr", old);
-       ihr.hostParam3 = 1, ihr.hostParam4 = 17;
-       w.Saved().parents[1] = ParentFrom(ihr, {11, 0});
-     },
-     {}, 2},
-    {"AnEmptyLineInstallsFromTheCurrentFolder", "",
-     [](World& w) {
+       w.AddIhr("a.ihr", ihr), w.AddIhr("b.ihr", old); ihr.hostParam3 = 1, ihr.hostParam4 = 17;
+       w.Saved().parents[1] = ParentFrom(ihr, {11, 0}); }, {}, 2},
+    {"AnEmptyLineInstallsFromTheCurrentFolder", "", [](World& w) {
        w.platform.SetCurrentDirectory(w.f.objectDir.string());
-       w.f.modelDir = w.f.objectDir / "Models", fs::create_directory(w.f.modelDir);
-       OneParentSaved(w);
-     },
-     {}, 2},
-    {"ADistanceSwitchWithoutNumbersIsAnInstallRun", "@distance" FOLDERS,
-     OneParentSaved, {}, 2},
+       w.f.modelDir = w.f.objectDir / "Models", fs::create_directory(w.f.modelDir); OneParentSaved(w); }, {}, 2},
+    {"ADistanceSwitchWithoutNumbersIsAnInstallRun", "@distance" FOLDERS, OneParentSaved, {}, 2},
     {"AMissingHeaderEndsTheJob", "" FOLDERS, [](World& w) { fs::remove(w.f.hdrPath); },
      {Stop("Can not open ZarnoObj.hdr: $R/Objects/ZarnoObj.hdr")}},
     {"AHeaderThatCannotBeReadWholeIsNeverBuiltUpon", "@check" FOLDERS,
@@ -246,15 +220,11 @@ const Case kCases[] = {
     {"NoInstallParentFiles", "" FOLDERS, [](World&) {}, {Stop("No Install Parent files (.ihr) found.", "Error")}},
     {"NoInstallParentFilesCheck", "@check" FOLDERS, [](World&) {}, {Stop("No Install Parent files (.ihr) found.",
                                                                          "Error")}},
-    {"AReadOnlyLodEndsAnInstallRun", "" FOLDERS,
-     [](World& w) { OneParent(w), w.ReadOnly(w.f.lodPath); },
+    {"AReadOnlyLodEndsAnInstallRun", "" FOLDERS, [](World& w) { OneParent(w), w.ReadOnly(w.f.lodPath); },
      {Stop("Can not open ZarnoObj.lod: $R/Objects/ZarnoObj.lod")}},
-    {"AReadOnlyHeaderKeepsItsBytesAndIsTold", "" FOLDERS,
-     [](World& w) {
-       w.AddIhr("a.ihr", Ihr(3, {{1.0f, -1, "m.3ds"}}));
-       w.Appended({w.Model("m.lod", 1, 10)}), w.ReadOnly(w.f.hdrPath);
-     },
-     {Stop("Can not write ZarnoObj.hdr: $R/Objects/ZarnoObj.hdr")}},
+    {"AReadOnlyHeaderKeepsItsBytesAndIsTold", "" FOLDERS, [](World& w) {
+       w.AddIhr("a.ihr", Ihr(3, {{1.0f, -1, "m.3ds"}})); w.Appended({w.Model("m.lod", 1, 10)}), w.ReadOnly(w.f.hdrPath);
+     }, {Stop("Can not write ZarnoObj.hdr: $R/Objects/ZarnoObj.hdr")}},
     {"AFolderInUseIsRefusedAfterTheWait", "" FOLDERS,
      [](World& w) { OneParent(w), w.platform.SetLockAttempt(LockAttempt::kBusy); },
      {Stop("Another run is using the object folder: $R/Objects")}, 0, nullptr, {}, true},
@@ -264,40 +234,22 @@ const Case kCases[] = {
      {Stop("Can not open ErrorList.txt: $R/Models//ErrorList.txt")}, 0, nullptr, {}, true, "ErrorList.txt"},
     {"CouldNotStart", "", [](World& w) { w.platform.SetCurrentDirectory(std::nullopt); },
      {{"Rigwright couldn't start!", "", BoxIcon::kNone}}, 0, nullptr, {}, false, nullptr, 0},
-    {"ACheckRunListsEveryFindingAndChangesNothing", "@checkall" FOLDERS,
-     [](World& w) {
+    {"ACheckRunListsEveryFindingAndChangesNothing", "@checkall" FOLDERS, [](World& w) {
        IhrSpec a = Ihr(5, {{0.0f, 3, "x.3ds"}, {100.0f, 9, "y.3ds"}, {200.0f, -1, "gone.3ds"}, {300.0f, -1, "gear"}});
-       a.hitbox = {}, w.AddIhr("a.ihr", a);
-       fs::create_directory(w.f.modelDir / "b.ihr");
+       a.hitbox = {}, w.AddIhr("a.ihr", a); fs::create_directory(w.f.modelDir / "b.ihr");
        w.Raw("c.ihr", "2.0\r\nC\r\n0 0 5\r\nHitbox 1 2\r\nP 1 2\r\nP3 1\r\nD 0\r\nL 1\r\nP4 0\r\nP5 0\r\nS 0\r\n"
-                      "1\r\n5\r\n-2 w\r\n");
-       w.Raw("d.ihr", "1.5\n"), w.Raw("ErrorList.txt", "old findings\n");
+                      "1\r\n5\r\n-2 w\r\n"); w.Raw("d.ihr", "1.5\n"), w.Raw("ErrorList.txt", "old findings\n");
        w.Raw("e.ihr", "2.0\nE\n0 0 6\nH 1 2 3 4 5 6 7\nP 1 2\nP3 1\nD 2\nL 0\nP4 0\nP5 0\nS 0\n0\n1 2 3\nnone\n");
-       w.AddIhr("f.ihr", Ihr(5001, {}));
-     },
-     {kReport}, 2,
-     LIST_HEAD
-     "All Hitbox Values = 0.0f \t,a.ihr\n"
-     "LOD #0 Distance = 0.0 \ta.ihr\n"
-     "Bad LOD # \ta.ihr - 9\n"
-     "Could not open model file: $R/Models/gone.lod.\n"
-     "Could not open model file: $R/Models/gear\n.lod.\n"
-     "Problem installing model $R/Models/a.ihr.\n"
-     "Can not open ihr file: $R/Models/b.ihr File #2\n"
-     "Duplicate Parents \t,c.ihr - 5\n"
-     "Hitbox Error \t,c.ihr - 2\n"
-     "999#END \tc.ihr\n"
-     "Dynamics Error \te.ihr - 1 - 2\n"
-     "Bad Parent Index \t,f.ihr - 5001\n",
-     {}, true},
+       w.AddIhr("f.ihr", Ihr(5001, {})); }, {kReport}, 2, LIST_HEAD "All Hitbox Values = 0.0f \t,a.ihr\n"
+     "LOD #0 Distance = 0.0 \ta.ihr\n" "Bad LOD # \ta.ihr - 9\n" "Could not open model file: $R/Models/gone.lod.\n"
+     "Could not open model file: $R/Models/gear\n.lod.\n" "Problem installing model $R/Models/a.ihr.\n"
+     "Can not open ihr file: $R/Models/b.ihr File #2\n" "Duplicate Parents \t,c.ihr - 5\n" "Hitbox Error \t,c.ihr - 2\n"
+     "999#END \tc.ihr\n" "Dynamics Error \te.ihr - 1 - 2\n" "Bad Parent Index \t,f.ihr - 5001\n", {}, true},
     {"ACheckRunNeverStopsForFailures", "@check" FOLDERS, [](World& w) { FailingFiles(w, 21, true); }, {kReport}, 2,
      LIST_HEAD, {}, true},
-    {"ACheckRunOfAReadOnlyStoreStillRuns", "@check @compact" FOLDERS,
-     [](World& w) {
+    {"ACheckRunOfAReadOnlyStoreStillRuns", "@check @compact" FOLDERS, [](World& w) {
        w.AddIhr("a.ihr", Ihr(3, {{1.0f, -1, "m.3ds"}}));
-       w.Model("m.lod", 1, 10), w.ReadOnly(w.f.lodPath), w.ReadOnly(w.f.hdrPath);
-     },
-     {kReport}, 2, LIST_HEAD, {}, true},
+       w.Model("m.lod", 1, 10), w.ReadOnly(w.f.lodPath), w.ReadOnly(w.f.hdrPath); }, {kReport}, 2, LIST_HEAD, {}, true},
     {"ACheckRunTakesTheRegisteredFolder", "@check ~\"$R/Models\" ~\"$R/Elsewhere\"",
      [](World& w) { Registered(w, "$R/Objects"); }, {kReport}, 2, LIST_HEAD, {}, true},
     {"TheObjectFolderCheckMakesACheckRunOfTheRegisteredFolder", "~\"$R/Models\" ~\"CHECK\"",
@@ -308,12 +260,9 @@ const Case kCases[] = {
     {"PacksTheUsedBlobsFromOffsetZero", "@COMPACT" FOLDERS, CompactExample, {}, 0, nullptr,
      {kOpen, At(0), kRange4, At(0), At(2), kClose}},
     {"NothingToGiveBackTouchesNothing", "@compact" FOLDERS, [](World&) {}, {}, 0, nullptr, {}, true},
-    {"ADamagedStoreIsRefused", "@compact" FOLDERS,
-     [](World& w) {
-       CompactExample(w), w.hdr.reset();
+    {"ADamagedStoreIsRefused", "@compact" FOLDERS, [](World& w) { CompactExample(w), w.hdr.reset();
        w.lod = BuildLodFile(w.before), w.lod->resize(249);  // record 2 ends at 250
-       ASSERT_TRUE(WriteFile(w.f.lodPath, *w.lod));
-     },
+       ASSERT_TRUE(WriteFile(w.f.lodPath, *w.lod)); },
      {Stop("ZarnoObj.lod is damaged: record 2 runs past the end of $R/Objects/ZarnoObj.lod")}, 0, nullptr,
      {kOpen, At(0), kRange4, kClose}, true},
     {"AReadOnlyHeaderIsNamedWhenTheCompactionCannotReplaceIt", "@compact" FOLDERS,
@@ -335,11 +284,9 @@ const Case kCases[] = {
      [](World& w) { Distances(w, {30000, 12000, 10000}, {ClassNaming({0, 2})}, {}); }, {}, 0, nullptr, {}, true},
     {"TheFirstSelectorPicksClassesByTheirSecondIdByte", "@distance 3" FOLDERS,
      [](World& w) { Distances(w, {150, 900}, {ClassNaming({2}, 3), ClassNaming({1}, 9)}, {25000, 900}); }},
-    {"TheSecondSelectorAndTheBandComeFromTheLine", "@distance -1 7 1000 5000" FOLDERS,
-     [](World& w) {
+    {"TheSecondSelectorAndTheBandComeFromTheLine", "@distance -1 7 1000 5000" FOLDERS, [](World& w) {
        Distances(w, {7000, 9000}, {ClassNaming({1, 0, 2}, 0, 7)}, {5000, 9000});
-       w.Saved().parents[1].lodRefs[0].lodDistance = 1000;
-     }},
+       w.Saved().parents[1].lodRefs[0].lodDistance = 1000; }},
     {"NoMatchingClassLeavesTheHeader", "@distance -1 77" FOLDERS,
      [](World& w) { Distances(w, {1, 2}, {ClassNaming({2}, 0, 7)}, {}); }, {}, 0, nullptr, {}, true},
     {"AMissingClassTableIsTold", "@distance -1" FOLDERS, [](World&) {},

@@ -209,8 +209,7 @@ std::vector<Case> Cases() {
        .images = {{"7.bmp", Bmp(seven)}, {"5wall.bmp", Bmp(five)}, {"20.bmp", Bmp(twenty)}, {"21.BMP", Bmp(twentyOne)},
                   {"2.bmp", Bmp(two)}, {"4.bmp", Bmp(four)}, {"12.bmp", Bmp(twelve)}, {"12x.bmp", Bmp(twelveX)},
                   {"9.bmp", Bmp(Tex(48, 48, 1, 6))}, {"roof.bmp", Bmp(five)}, {"10000.bmp", Bmp(five)},
-                  {"6.bmp/", {}}, {"3.dds", {1}}},
-       .before = [](HeaderSpec& h) { h.maxTextureSize = 100; },
+                  {"6.bmp/", {}}, {"3.dds", {1}}}, .before = [](HeaderSpec& h) { h.maxTextureSize = 100; },
        .stored = {{2, two, 6, 0xA0, 0xFF815A02}, {4, four, 3, 0xA0, 0xFFFF00FF}, {5, five, 5, 0xA0, 0xFF7F5903},
                   {7, seven, 2, 0xE0, 0}, {12, twelveX, 4, 0xA0, 0xFF000000}, {20, twenty, 14, 0xA0, 0xFF563412},
                   {21, twentyOne, 14, 0xA0, 0xFF563412}},
@@ -223,27 +222,19 @@ std::vector<Case> Cases() {
        .images = {{"1.bmp", Bmp(one)}, {"3.bmp", Bmp(three)}}, .fault = Fault{op::kViewFile, "/1.bmp"},
        .stored = {{3, three, 1, 0xA0, 0xFFFF00FF}}, .packs = true, .progress = {4, 0, 2, 3}},
       {.what = "nested and overlapping records: the new data goes behind the largest end",
-       .images = {{"3.bmp", Bmp(three)}},
-       .before = [](HeaderSpec& h) {
-         h.textures = {Rec(0, 5500, 64, 0, 1, 0), Rec(1000, 200, 16, 0, 2, 0), Rec(4000, 1000, 16, 0, 3, 0)};
-       },
+       .images = {{"3.bmp", Bmp(three)}}, .before = [](HeaderSpec& h) {
+         h.textures = {Rec(0, 5500, 64, 0, 1, 0), Rec(1000, 200, 16, 0, 2, 0), Rec(4000, 1000, 16, 0, 3, 0)}; },
        .stored = {{3, three, 1, 0xA0, 0xFFFF00FF}}, .packs = true, .progress = {4, 0, 1, 2, 3}},
       {.what = "the compaction cannot open the store: the header saved before names the new data at 150",
-       .images = {{"1.bmp", Bmp(one)}},
-       .before = [](HeaderSpec& h) {
-         h.maxTextureSize = 10, h.textures = {Rec(0, 100, 16, 0, 1, 0), {}, Rec(100, 50, 16, 0, 2, 0)};
-       },
-       .fault = Fault{op::kOpenFile, "Zarnoobj.tex", 2},
-       .after = [oneBlob](HeaderSpec& h, Bytes& s) {
+       .images = {{"1.bmp", Bmp(one)}}, .before = [](HeaderSpec& h) {
+         h.maxTextureSize = 10, h.textures = {Rec(0, 100, 16, 0, 1, 0), {}, Rec(100, 50, 16, 0, 2, 0)}; },
+       .fault = Fault{op::kOpenFile, "Zarnoobj.tex", 2}, .after = [oneBlob](HeaderSpec& h, Bytes& s) {
          h.textures[1] = Rec(150, SizeOf(oneBlob), 16, 0xA0, 0xFFFF00FF, 1), h.maxTextureSize = SizeOf(oneBlob);
-         Put(s, 150, oneBlob);
-       },
-       .beeps = 1, .failure = "Can not open ZarnoObj.tex: $O/Zarnoobj.tex", .progress = {3}},
+         Put(s, 150, oneBlob); }, .beeps = 1, .failure = "Can not open ZarnoObj.tex: $O/Zarnoobj.tex", .progress = {3}},
       {.what = "the compaction cannot write the header: the one saved before stays",
        .images = {{"1.bmp", Bmp(one)}}, .fault = Fault{op::kOpenFile, "ZarnoObj.hdr.new", 2},
        .after = [oneBlob](HeaderSpec& h, Bytes& s) {
-         h.textures[1] = Rec(5500, SizeOf(oneBlob), 16, 0xA0, 0xFFFF00FF, 1), Put(s, 5500, oneBlob);
-       },
+         h.textures[1] = Rec(5500, SizeOf(oneBlob), 16, 0xA0, 0xFFFF00FF, 1), Put(s, 5500, oneBlob); },
        .beeps = 1, .failure = cannotWriteHeader, .progress = {3, 0, 1, 2}},
       {.what = "a record past the end of the store: the compaction refuses", .images = {{"4.bmp", narrow}},
        .before = [](HeaderSpec& h) { h.textures[1] = Rec(9000, 10, 16, 0xA0, 0, 0); }, .beeps = 1,
@@ -311,12 +302,9 @@ std::vector<Case> Cases() {
       {.what = "a DDS run copies and adds placeholders", .line = ddsLine,
        .images = {{"57.dds", {5, 7}}, {"057.DDS", {0, 5, 7}}, {"2.dds", {2}}, {"1x.dds", {1}}, {"sky.dds", {3}},
                   {"10000.dds", {4}}, {"5.dds/", {}}, {"9.bmp", Bmp(one)}},
-       .before = [](HeaderSpec& h) { h.palettes.push_back(TestPalette(14)); },
-       .after = [](HeaderSpec& h, Bytes&) {
-         h.textures.resize(58, TextureRecord{});
-         h.textures[1] = h.textures[57] = Rec(0, 4000, 64, 0xE0, 0xFF96B662, 2);
-       },
-       .copies = {{"1.dds", {1}}, {"2.dds", {2}}, {"57.dds", {5, 7}}}},
+       .before = [](HeaderSpec& h) { h.palettes.push_back(TestPalette(14)); }, .after = [](HeaderSpec& h, Bytes&) {
+         h.textures.resize(58, TextureRecord{}); h.textures[1] = h.textures[57] = Rec(0, 4000, 64, 0xE0, 0xFF96B662, 2);
+       }, .copies = {{"1.dds", {1}}, {"2.dds", {2}}, {"57.dds", {5, 7}}}},
       {.what = "a DDS copy that cannot be made ends the run and keeps no copy", .line = ddsLine,
        .images = {{"2.dds", {2}}, {"57.dds", {5, 7}}}, .fault = Fault{op::kCopyFile, "/57.dds"},
        .beeps = 1, .failure = "Can not copy $T//57.dds to $O/ZarnoObj/57.dds.new"},
