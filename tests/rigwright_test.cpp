@@ -29,17 +29,14 @@ constexpr const char* kHostKey = "Software\\Vantorelle\\Orvane\\4.0";
 Bytes Cat(Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
 
 IhrSpec Ihr(int32_t parentIndex, std::vector<IhrLodEntry> lods) {
-  IhrSpec ihr;
-  ihr.parentIndex = parentIndex, ihr.hostParam1 = 1000 + parentIndex, ihr.lods = std::move(lods);
+  IhrSpec ihr; ihr.parentIndex = parentIndex, ihr.hostParam1 = 1000 + parentIndex, ihr.lods = std::move(lods);
   ihr.hitbox = {-2.0f, -1.0f, 0.5f, 2.0f, 1.0f, 3.0f, static_cast<float>(parentIndex)};
-  ihr.dynamicPoints = {{0.5f, 1.5f, -2.5f}}, ihr.slots = {{1.0f, 2.0f, 3.0f}, {4.0f, 5.0f, 6.0f}};
-  return ihr;
+  ihr.dynamicPoints = {{0.5f, 1.5f, -2.5f}}, ihr.slots = {{1.0f, 2.0f, 3.0f}, {4.0f, 5.0f, 6.0f}}; return ihr;
 }
 
 // The parent an ihr file describes as ZarnoObj.hdr holds it: hostParam6 and hostParam7's low byte cleared.
 ParentSpec ParentFrom(const IhrSpec& ihr, std::vector<int32_t> lodRefs, uint16_t oldHostParam7 = 0) {
-  ParentSpec parent;
-  parent.hitbox = ihr.hitbox, parent.slots = ihr.slots, parent.dynamicPoints = ihr.dynamicPoints;
+  ParentSpec parent; parent.hitbox = ihr.hitbox, parent.slots = ihr.slots, parent.dynamicPoints = ihr.dynamicPoints;
   parent.hostParam1 = static_cast<uint32_t>(ihr.hostParam1), parent.hostParam2 = static_cast<uint32_t>(ihr.hostParam2);
   parent.hostParam3 = static_cast<uint16_t>(ihr.hostParam3), parent.hostParam4 = static_cast<uint8_t>(ihr.hostParam4);
   parent.hostParam5 = static_cast<uint8_t>(ihr.hostParam5), parent.hostParam7 = oldHostParam7 & 0xFF00;
@@ -48,9 +45,7 @@ ParentSpec ParentFrom(const IhrSpec& ihr, std::vector<int32_t> lodRefs, uint16_t
 }
 
 struct World {  // one case's folders, and what the run is to leave in them
-  TempFolder temp;
-  ObjectFolder f = ObjectFolderAt(temp.Path());
-  RecordingPlatform platform;
+  TempFolder temp; ObjectFolder f = ObjectFolderAt(temp.Path()); RecordingPlatform platform;
   HeaderSpec before = StandardHeaderSpec();  // as written before the run
   std::optional<HeaderSpec> hdr;           // ZarnoObj.hdr afterwards; nothing: unchanged
   std::optional<Bytes> lod;                // ZarnoObj.lod afterwards; nothing: unchanged
@@ -72,8 +67,7 @@ struct World {  // one case's folders, and what the run is to leave in them
   }
   // Expects the store as written with `blobs` appended 10 bytes apart.
   void Appended(std::initializer_list<Bytes> blobs) {
-    lod = BuildLodFile(before);
-    for (const Bytes& blob : blobs) lod = Cat(Cat(*lod, Bytes(10, 0)), blob);
+    lod = BuildLodFile(before); for (const Bytes& blob : blobs) lod = Cat(Cat(*lod, Bytes(10, 0)), blob);
   }
   void ReadOnly(const fs::path& path) { ::chmod(path.c_str(), 0444); }
   void Box(const std::string& text, const char* cap) { boxes.push_back({Expand(text), cap, BoxIcon::kExclamation}); }
@@ -109,18 +103,15 @@ void Registered(World& w, const std::string& folder) {
 // Parent 3 asks for m.lod and n.lod; both are there, and only n.lod installed.
 void TwoModels(World& w) {
   w.AddIhr("a.ihr", Ihr(3, {{800.0f, -1, "m.3ds"}, {400.0f, -1, "n.3ds"}}));
-  w.Model("m.lod", 1, 30), w.Appended({w.Model("n.lod", 2, 20)});
-  w.Saved().lods[1] = {200, 201, 202, 300, 20};
+  w.Model("m.lod", 1, 30), w.Appended({w.Model("n.lod", 2, 20)}); w.Saved().lods[1] = {200, 201, 202, 300, 20};
   w.Saved().parents.push_back(ParentFrom(Ihr(3, {{800.0f}, {400.0f}}), {-1, 3}));
 }
 
 // Three files, the second unreadable; the others are installed.
 void SecondIhrUnreadable(World& w, bool asFolder) {
-  const IhrSpec c = Ihr(4, {{100.0f, -1, "c.3ds"}});
-  OneParentSaved(w);
+  const IhrSpec c = Ihr(4, {{100.0f, -1, "c.3ds"}}); OneParentSaved(w);
   asFolder ? void(fs::create_directory(w.f.modelDir / "b.ihr")) : w.AddIhr("b.ihr", Ihr(9, {}));
-  w.AddIhr("c.ihr", c), w.Appended({w.Model("c.lod", 3, 20)});
-  w.Saved().lods[1] = {200, 201, 202, 300, 20};
+  w.AddIhr("c.ihr", c), w.Appended({w.Model("c.lod", 3, 20)}); w.Saved().lods[1] = {200, 201, 202, 300, 20};
   w.Saved().parents.push_back(ParentFrom(c, {3}));
 }
 
@@ -129,8 +120,7 @@ void SecondIhrUnreadable(World& w, bool asFolder) {
 void FailingFiles(World& w, int count, bool checkRun) {
   for (int i = 1; i <= count; ++i) {
     const std::string n = (i < 10 ? "0" : "") + std::to_string(i);
-    const IhrSpec ihr = Ihr(2 + i, {{100.0f, -1, "m" + n + ".3ds"}});
-    w.AddIhr("f" + n + ".ihr", ihr);
+    const IhrSpec ihr = Ihr(2 + i, {{100.0f, -1, "m" + n + ".3ds"}}); w.AddIhr("f" + n + ".ihr", ihr);
     if (w.hdr) w.hdr->parents.push_back(ParentFrom(ihr, {-1}));
     const std::string model = "Could not open model file: $R/Models/m" + n + ".lod.";
     if (checkRun) w.listTail += w.Expand(model + "\nProblem installing model $R/Models/f" + n + ".ihr.\n");
@@ -144,17 +134,14 @@ void FailingFiles(World& w, int count, bool checkRun) {
 void CompactExample(World& w) {
   w.before.lods = {{100, 1, 2, 10, 100}, {200, 1, 2, 120, 50}, {300, 1, 2, 180, 70}, {400, 1, 2, 260, 30}};
   w.before.parents[0].lodRefs = {{0, 1.0f}, {-1, 2.0f}};  // lodRef 0 names record 0
-  w.before.parents[1].lodRefs = {{5, 3.0f}}, w.before.parents[2].lodRefs = {{-1, 4.0f}};
-  w.Write();
+  w.before.parents[1].lodRefs = {{5, 3.0f}}, w.before.parents[2].lodRefs = {{-1, 4.0f}}; w.Write();
   w.Saved().lods = {{100, 1, 2, 0, 100}, {200, 1, 2, 0, 0}, {300, 1, 2, 100, 70}, {400, 1, 2, 0, 0}};
   w.lod = Cat(BlobBytes(0, 100), BlobBytes(2, 70));
 }
 
 // Parent 2 with the distances `before` and the class table; expects `after` (none: the header unchanged).
 void Distances(World& w, std::vector<float> before, std::vector<ClassSpec> classes, std::vector<float> after) {
-  w.before.parents[2].lodRefs.clear();
-  for (float d : before) w.before.parents[2].lodRefs.push_back({-1, d});
-  w.Write();
+  w.before.parents[2].lodRefs.clear(); for (float d : before) w.before.parents[2].lodRefs.push_back({-1, d}); w.Write();
   ClassTableSpec table;
   table.classes = std::move(classes), WriteFile(w.f.objectDir / "Orvane4.ct", BuildClassTableFile(table));
   for (size_t i = 0; i < after.size(); ++i) w.Saved().parents[2].lodRefs[i].lodDistance = after[i];
@@ -296,9 +283,7 @@ const Case kCases[] = {
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 class RigwrightTest : public testing::TestWithParam<Case> {};
 TEST_P(RigwrightTest, LeavesExactlyWhatItShould) {
-  const Case& c = GetParam();
-  World w;
-  w.Write(), c.arrange(w);
+  const Case& c = GetParam(); World w; w.Write(), c.arrange(w);
   const Bytes hdrBefore = ReadFileBytes(w.f.hdrPath), lodBefore = ReadFileBytes(w.f.lodPath);
   if (c.failPath) w.platform.FailNth({}, c.failPath);
   EXPECT_EQ(RunRigwright(w.platform, w.Expand(c.line)), c.exitCode);

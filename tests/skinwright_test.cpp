@@ -34,8 +34,7 @@ std::vector<BmpColor> FreshColors(uint8_t reserved = 0) {
 }
 
 BmpSpec Tex(int32_t width, int32_t height, uint32_t palette, uint64_t seed, void (*change)(BmpSpec&) = nullptr) {
-  BmpSpec recipe = StandardTextureBmp(width, height, palette, seed);
-  return change ? change(recipe), recipe : recipe;
+  BmpSpec recipe = StandardTextureBmp(width, height, palette, seed); return change ? change(recipe), recipe : recipe;
 }
 Bytes Bmp(const BmpSpec& recipe) { return BuildBmpFile(recipe); }
 // What the store must hold for an image: the stream of its top width rows.
@@ -58,21 +57,15 @@ struct Fault { std::string_view operation; std::string pathEnd; int nth = 1; }; 
 // object folder starts as the standard header over a store of storeSize bytes (texture 0 at 0, 4000 bytes;
 // texture 2 at 4000, 1500 bytes). Images: a name ending in "/" is a folder; "../obj/" puts it in the object folder.
 struct Case {
-  const char* what;
-  std::string line = "~\"$T\" ~\"$O\"";
-  const char* texFolder = "tex";
-  std::vector<std::pair<std::string, Bytes>> images{};
-  std::function<void(HeaderSpec&)> before{};
+  const char* what; std::string line = "~\"$T\" ~\"$O\""; const char* texFolder = "tex";
+  std::vector<std::pair<std::string, Bytes>> images{}; std::function<void(HeaderSpec&)> before{};
   size_t storeSize = 5500;
   bool noHeader = false, registry = false, cwd = true;  // registry: the host's object folder is <root>/obj
-  std::optional<Fault> fault{};
-  std::optional<LockAttempt> lock{};
+  std::optional<Fault> fault{}; std::optional<LockAttempt> lock{};
   std::vector<Stored> stored{};  // after `before`; then `after`, then the store is packed when `packs`
-  std::function<void(HeaderSpec&, Bytes&)> after{};
-  bool packs = false;
+  std::function<void(HeaderSpec&, Bytes&)> after{}; bool packs = false;
   std::optional<std::string> report{};  // TexErrorList.txt; nothing: no such file
-  std::vector<MessageBoxRecord> boxes{};
-  int beeps = 2;
+  std::vector<MessageBoxRecord> boxes{}; int beeps = 2;
   std::string failure{};  // the text of the one failure signalled
   std::vector<int64_t> progress{};  // the range, then the positions of the compaction's pass
   std::map<std::string, Bytes> copies{};  // the ZarnoObj folder afterwards
@@ -101,11 +94,9 @@ void ExpectedFolder(const Case& c, HeaderSpec& header, Bytes& store) {
   if (!c.packs) return;
   Bytes packed;  // each record in use gets its own copy, in record order
   for (size_t i = 0; i < header.textures.size(); ++i) {
-    TextureRecord& t = header.textures[i];
-    if (t.dataSize == 0) continue;
+    TextureRecord& t = header.textures[i]; if (t.dataSize == 0) continue;
     const auto from = store.begin() + t.fileOffset;
-    const Bytes data = blobs.count(i) ? blobs[i] : Bytes(from, from + t.dataSize);
-    t.fileOffset = SizeOf(packed);
+    const Bytes data = blobs.count(i) ? blobs[i] : Bytes(from, from + t.dataSize); t.fileOffset = SizeOf(packed);
     packed.insert(packed.end(), data.begin(), data.end());
     header.maxTextureSize = std::max(header.maxTextureSize, t.dataSize);
   }
@@ -123,8 +114,7 @@ std::map<std::string, Bytes> FolderContents(const fs::path& folder) {
 // One run of a case in folders of its own; `header` and `store` are what the object folder held.
 struct Run {
   explicit Run(const Case& c) : tex(root / c.texFolder), store(MakeRandomBytes(c.storeSize, 3)) {
-    fs::create_directories(obj / "ZarnoObj"), fs::create_directories(tex);
-    if (c.before) c.before(header);
+    fs::create_directories(obj / "ZarnoObj"), fs::create_directories(tex); if (c.before) c.before(header);
     EXPECT_TRUE(c.noHeader || WriteFile(obj / "ZarnoObj.hdr", BuildHeaderFile(header)));
     EXPECT_TRUE(WriteFile(obj / "ZarnoObj.tex", store));
     for (const auto& [name, bytes] : c.images) {
@@ -132,8 +122,7 @@ struct Run {
     }
     platform.SetCurrentDirectory(c.cwd ? std::optional(obj.string()) : std::nullopt);
     if (c.registry) platform.SetRegistryValue("Software\\Vantorelle\\Orvane\\4.0", "objectDir", obj.string());
-    platform.SetLockAttempt(c.lock);
-    if (c.fault) platform.FailNth(c.fault->operation, c.fault->pathEnd, c.fault->nth);
+    platform.SetLockAttempt(c.lock); if (c.fault) platform.FailNth(c.fault->operation, c.fault->pathEnd, c.fault->nth);
     exitCode = RunSkinwright(platform, Fill(c.line));
   }
   std::string Fill(std::string text) const {
@@ -142,12 +131,8 @@ struct Run {
     }
     return text;
   }
-  TempFolder root;
-  fs::path obj = root / "obj", tex;
-  RecordingPlatform platform{"skinwright"};
-  HeaderSpec header = StandardHeaderSpec();
-  Bytes store;
-  int exitCode = -1;
+  TempFolder root; fs::path obj = root / "obj", tex; RecordingPlatform platform{"skinwright"};
+  HeaderSpec header = StandardHeaderSpec(); Bytes store; int exitCode = -1;
 };
 
 void RunCase(const Case& c) {
