@@ -18,22 +18,17 @@
 
 namespace zarno {
 namespace {
-
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
-
 #define FOLDERS " ~\"$R/Models\" ~\"$R/Objects\""
 #define LIST_HEAD "Models folder:   $R/Models/\nObjects folder:  $R/Objects/ZarnoObj.hdr\n\n"
 constexpr const char* kHostKey = "Software\\Vantorelle\\Orvane\\4.0";
-
 Bytes Cat(Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
-
 IhrSpec Ihr(int32_t parentIndex, std::vector<IhrLodEntry> lods) {
   IhrSpec ihr; ihr.parentIndex = parentIndex, ihr.hostParam1 = 1000 + parentIndex, ihr.lods = std::move(lods);
   ihr.hitbox = {-2.0f, -1.0f, 0.5f, 2.0f, 1.0f, 3.0f, static_cast<float>(parentIndex)};
   ihr.dynamicPoints = {{0.5f, 1.5f, -2.5f}}, ihr.slots = {{1.0f, 2.0f, 3.0f}, {4.0f, 5.0f, 6.0f}}; return ihr;
 }
-
 // The parent an ihr file describes as ZarnoObj.hdr holds it: hostParam6 and hostParam7's low byte cleared.
 ParentSpec ParentFrom(const IhrSpec& ihr, std::vector<int32_t> lodRefs, uint16_t oldHostParam7 = 0) {
   ParentSpec parent; parent.hitbox = ihr.hitbox, parent.slots = ihr.slots, parent.dynamicPoints = ihr.dynamicPoints;
@@ -43,7 +38,6 @@ ParentSpec ParentFrom(const IhrSpec& ihr, std::vector<int32_t> lodRefs, uint16_t
   for (size_t j = 0; j < lodRefs.size(); ++j) parent.lodRefs.push_back({lodRefs[j], ihr.lods[j].distance});
   return parent;
 }
-
 struct World {  // one case's folders, and what the run is to leave in them
   TempFolder temp; ObjectFolder f = ObjectFolderAt(temp.Path()); RecordingPlatform platform;
   HeaderSpec before = StandardHeaderSpec();  // as written before the run
@@ -51,7 +45,6 @@ struct World {  // one case's folders, and what the run is to leave in them
   std::optional<Bytes> lod;                // ZarnoObj.lod afterwards; nothing: unchanged
   std::vector<MessageBoxRecord> boxes;     // before the case's own boxes
   std::string listTail;                    // ErrorList.txt lines after the case's own
-
   std::string Expand(std::string text) const {
     for (size_t at; (at = text.find("$R")) != std::string::npos;) text.replace(at, 2, temp.Path().string());
     return text;
@@ -72,7 +65,6 @@ struct World {  // one case's folders, and what the run is to leave in them
   void ReadOnly(const fs::path& path) { ::chmod(path.c_str(), 0444); }
   void Box(const std::string& text, const char* cap) { boxes.push_back({Expand(text), cap, BoxIcon::kExclamation}); }
 };
-
 MessageBoxRecord Stop(const char* text, const char* cap = "File Open Error") { return {text, cap, BoxIcon::kHand}; }
 MessageBoxRecord Warn(const char* text, const char* caption) { return {text, caption, BoxIcon::kExclamation}; }
 const MessageBoxRecord kReport = {"List of errors in file: $R/Models//ErrorList.txt", "Rigwright Error Report",
@@ -85,7 +77,6 @@ const std::vector<MessageBoxRecord> kFileBUnreadable = {Warn("Can not open ihr f
 ProgressCall At(int64_t position) { return {ProgressCall::Kind::kSetPosition, position}; }
 const ProgressCall kOpen = {ProgressCall::Kind::kOpen, kProgressStageLod}, kRange4 = {ProgressCall::Kind::kSetRange, 4},
                    kClose = {ProgressCall::Kind::kClose, 0};
-
 // boxes: after the arrangement's; list: ErrorList.txt (nullptr: none); writesNothing: not even a same file;
 // failPath: the first file operation on a path ending so fails.
 struct Case {
@@ -93,20 +84,17 @@ struct Case {
   int beeps = 0; const char* list = nullptr; std::vector<ProgressCall> progress = {}; bool writesNothing = false;
   const char* failPath = nullptr; int exitCode = 1;
 };
-
 void OneParent(World& w) { w.AddIhr("a.ihr", Ihr(3, {})); }
 void OneParentSaved(World& w) { OneParent(w), w.Saved().parents.push_back(ParentFrom(Ihr(3, {}), {})); }
 void Registered(World& w, const std::string& folder) {
   w.platform.SetRegistryValue(kHostKey, "objectDir", w.Expand(folder)), OneParent(w);
 }
-
 // Parent 3 asks for m.lod and n.lod; both are there, and only n.lod installed.
 void TwoModels(World& w) {
   w.AddIhr("a.ihr", Ihr(3, {{800.0f, -1, "m.3ds"}, {400.0f, -1, "n.3ds"}}));
   w.Model("m.lod", 1, 30), w.Appended({w.Model("n.lod", 2, 20)}); w.Saved().lods[1] = {200, 201, 202, 300, 20};
   w.Saved().parents.push_back(ParentFrom(Ihr(3, {{800.0f}, {400.0f}}), {-1, 3}));
 }
-
 // Three files, the second unreadable; the others are installed.
 void SecondIhrUnreadable(World& w, bool asFolder) {
   const IhrSpec c = Ihr(4, {{100.0f, -1, "c.3ds"}}); OneParentSaved(w);
@@ -114,7 +102,6 @@ void SecondIhrUnreadable(World& w, bool asFolder) {
   w.AddIhr("c.ihr", c), w.Appended({w.Model("c.lod", 3, 20)}); w.Saved().lods[1] = {200, 201, 202, 300, 20};
   w.Saved().parents.push_back(ParentFrom(c, {3}));
 }
-
 // f01.ihr ... for parents 3, 4, ..., each naming a missing model: two boxes for each of the first 20, or two
 // lines of ErrorList.txt for each in a check run.
 void FailingFiles(World& w, int count, bool checkRun) {
@@ -129,7 +116,6 @@ void FailingFiles(World& w, int count, bool checkRun) {
     w.Box("Problem installing model $R/Models/f" + n + ".ihr in ZO.lod file.\n", "Model Install Error");
   }
 }
-
 // Records 0 to 3 at 10, 120, 180, 260; the parents refer to 0 and 2 only.
 void CompactExample(World& w) {
   w.before.lods = {{100, 1, 2, 10, 100}, {200, 1, 2, 120, 50}, {300, 1, 2, 180, 70}, {400, 1, 2, 260, 30}};
@@ -138,7 +124,6 @@ void CompactExample(World& w) {
   w.Saved().lods = {{100, 1, 2, 0, 100}, {200, 1, 2, 0, 0}, {300, 1, 2, 100, 70}, {400, 1, 2, 0, 0}};
   w.lod = Cat(BlobBytes(0, 100), BlobBytes(2, 70));
 }
-
 // Parent 2 with the distances `before` and the class table; expects `after` (none: the header unchanged).
 void Distances(World& w, std::vector<float> before, std::vector<ClassSpec> classes, std::vector<float> after) {
   w.before.parents[2].lodRefs.clear(); for (float d : before) w.before.parents[2].lodRefs.push_back({-1, d}); w.Write();
@@ -146,7 +131,6 @@ void Distances(World& w, std::vector<float> before, std::vector<ClassSpec> class
   table.classes = std::move(classes), WriteFile(w.f.objectDir / "Orvane4.ct", BuildClassTableFile(table));
   for (size_t i = 0; i < after.size(); ++i) w.Saved().parents[2].lodRefs[i].lodDistance = after[i];
 }
-
 const Case kCases[] = {
     {"FreeRecordsFirstThenNewOnesTenBytesApart", "" FOLDERS, [](World& w) {
        w.before.parents[1].hostParam6 = 0xBEEF, w.before.parents[1].hostParam7 = 0x1234; w.Write();
@@ -279,7 +263,6 @@ const Case kCases[] = {
     {"AMissingClassTableIsTold", "@distance -1" FOLDERS, [](World&) {},
      {Stop("Can not open Orvane4.ct: $R/Objects/Orvane4.ct")}, 0, nullptr, {}, true},
 };
-
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 class RigwrightTest : public testing::TestWithParam<Case> {};
 TEST_P(RigwrightTest, LeavesExactlyWhatItShould) {
@@ -303,9 +286,7 @@ TEST_P(RigwrightTest, LeavesExactlyWhatItShould) {
     EXPECT_FALSE(e.path().string().ends_with(".new") || e.path().extension() == ".journal") << e;
   for (const Operation& o : w.platform.Operations()) EXPECT_FALSE(c.writesNothing && o.kind == op::kReplaceFile) << o;
 }
-
 INSTANTIATE_TEST_SUITE_P(Cases, RigwrightTest, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
-
 }  // namespace
 }  // namespace zarno

@@ -17,22 +17,18 @@
 
 namespace zarno {
 namespace {
-
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 using Kind = ProgressCall::Kind;
-
 TextureRecord Rec(uint32_t offset, uint32_t size, uint32_t width, uint32_t flags, uint32_t color, uint32_t pal) {
   return TextureRecord{offset, size, width, 0, 0, flags, color, 0, pal, 0};
 }
-
 // A colour table that equals no standard palette; entry 0 is red 0x12, green 0x34, blue 0x56.
 std::vector<BmpColor> FreshColors(uint8_t reserved = 0) {
   std::vector<BmpColor> colors(256);
   for (size_t i = 0; i < 256; ++i) colors[i] = {uint8_t(0x12 + i), uint8_t(0x34 + 3 * i), uint8_t(0x56 - i), reserved};
   return colors;
 }
-
 BmpSpec Tex(int32_t width, int32_t height, uint32_t palette, uint64_t seed, void (*change)(BmpSpec&) = nullptr) {
   BmpSpec recipe = StandardTextureBmp(width, height, palette, seed); return change ? change(recipe), recipe : recipe;
 }
@@ -43,16 +39,13 @@ Bytes Blob(const BmpSpec& recipe) {
   for (int32_t r = 0; r < recipe.width; ++r) pixels.insert(pixels.end(), recipe.rows[r].begin(), recipe.rows[r].end());
   return LzssCompressReference(pixels);
 }
-
 uint32_t SizeOf(const Bytes& bytes) { return static_cast<uint32_t>(bytes.size()); }
 void Put(Bytes& store, size_t offset, const Bytes& data) {
   if (store.size() < offset + data.size()) store.resize(offset + data.size(), 0);
   std::copy(data.begin(), data.end(), store.begin() + static_cast<std::ptrdiff_t>(offset));
 }
-
 struct Stored { uint32_t id; BmpSpec image; uint32_t palette, flags, color; };  // a texture stored by the run
 struct Fault { std::string_view operation; std::string pathEnd; int nth = 1; };  // as FailNth takes it
-
 // The folders are <root>/obj (with its ZarnoObj folder) and <root>/<texFolder>, "$O" and "$T" in the texts. The
 // object folder starts as the standard header over a store of storeSize bytes (texture 0 at 0, 4000 bytes;
 // texture 2 at 4000, 1500 bytes). Images: a name ending in "/" is a folder; "../obj/" puts it in the object folder.
@@ -71,12 +64,10 @@ struct Case {
   std::map<std::string, Bytes> copies{};  // the ZarnoObj folder afterwards
   int exitCode = 1;
 };
-
 const std::string kHead = "Models folder $T//\n\n";
 const MessageBoxRecord kNoTexturesBox{"No Texture files (.bmp/.dds) found.", "Error", BoxIcon::kHand, false},
     kPaletteBox{"No O4 palette\tmatch. You need to save this BMP with a O4 palette.", "Palette Error", BoxIcon::kHand,
                 true};
-
 PaletteSpec AddedPalette(const std::vector<BmpColor>& colors) {
   PaletteSpec palette;
   for (size_t i = 0; i < 256; ++i) palette.entries[i] = {colors[i].red, colors[i].green, colors[i].blue, 255};
@@ -110,7 +101,6 @@ std::map<std::string, Bytes> FolderContents(const fs::path& folder) {
   }
   return files;
 }
-
 // One run of a case in folders of its own; `header` and `store` are what the object folder held.
 struct Run {
   explicit Run(const Case& c) : tex(root / c.texFolder), store(MakeRandomBytes(c.storeSize, 3)) {
@@ -134,7 +124,6 @@ struct Run {
   TempFolder root; fs::path obj = root / "obj", tex; RecordingPlatform platform{"skinwright"};
   HeaderSpec header = StandardHeaderSpec(); Bytes store; int exitCode = -1;
 };
-
 void RunCase(const Case& c) {
   Run run(c);
   EXPECT_EQ(run.exitCode, c.exitCode);
@@ -312,10 +301,8 @@ std::vector<Case> Cases() {
        .boxes = {{"Skinwright couldn't start!", "", BoxIcon::kNone, false}}, .beeps = 0, .exitCode = 0},
   };
 }
-
 TEST(Skinwright, RunsEveryCase) {
   for (const Case& c : Cases()) { SCOPED_TRACE(c.what); RunCase(c); }
 }
-
 }  // namespace
 }  // namespace zarno
