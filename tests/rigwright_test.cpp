@@ -41,10 +41,8 @@ ParentSpec ParentFrom(const IhrSpec& ihr, std::vector<int32_t> lodRefs, uint16_t
 struct World {  // one case's folders, and what the run is to leave in them
   TempFolder temp; ObjectFolder f = ObjectFolderAt(temp.Path()); RecordingPlatform platform;
   HeaderSpec before = StandardHeaderSpec();  // as written before the run
-  std::optional<HeaderSpec> hdr;           // ZarnoObj.hdr afterwards; nothing: unchanged
-  std::optional<Bytes> lod;                // ZarnoObj.lod afterwards; nothing: unchanged
-  std::vector<MessageBoxRecord> boxes;     // before the case's own boxes
-  std::string listTail;                    // ErrorList.txt lines after the case's own
+  std::optional<HeaderSpec> hdr; std::optional<Bytes> lod;  // ZarnoObj.hdr, .lod afterwards; nothing: unchanged
+  std::vector<MessageBoxRecord> boxes; std::string listTail;  // before the case's boxes; after its list lines
   std::string Expand(std::string text) const {
     for (size_t at; (at = text.find("$R")) != std::string::npos;) text.replace(at, 2, temp.Path().string());
     return text;
@@ -54,9 +52,7 @@ struct World {  // one case's folders, and what the run is to leave in them
   void AddIhr(const std::string& name, const IhrSpec& ihr) { ASSERT_TRUE(WriteIhrFile(f.modelDir / name, ihr)); }
   void Raw(std::string n, std::string_view t) { EXPECT_TRUE(WriteFile(f.modelDir / n, Bytes(t.begin(), t.end()))); }
   Bytes Model(const std::string& name, uint32_t seed, size_t size) {
-    const Bytes bytes = PatternBytes(seed, size);
-    EXPECT_TRUE(WriteModelFile(f, name, bytes));
-    return bytes;
+    const Bytes bytes = PatternBytes(seed, size); EXPECT_TRUE(WriteModelFile(f, name, bytes)); return bytes;
   }
   // Expects the store as written with `blobs` appended 10 bytes apart.
   void Appended(std::initializer_list<Bytes> blobs) {
@@ -86,8 +82,8 @@ struct Case {
 };
 void OneParent(World& w) { w.AddIhr("a.ihr", Ihr(3, {})); }
 void OneParentSaved(World& w) { OneParent(w), w.Saved().parents.push_back(ParentFrom(Ihr(3, {}), {})); }
-void Registered(World& w, const std::string& folder) {
-  w.platform.SetRegistryValue(kHostKey, "objectDir", w.Expand(folder)), OneParent(w);
+void Registered(World& w, const std::string& d) {
+  w.platform.SetRegistryValue(kHostKey, "objectDir", w.Expand(d)), OneParent(w);
 }
 // Parent 3 asks for m.lod and n.lod; both are there, and only n.lod installed.
 void TwoModels(World& w) {
@@ -127,8 +123,8 @@ void CompactExample(World& w) {
 // Parent 2 with the distances `before` and the class table; expects `after` (none: the header unchanged).
 void Distances(World& w, std::vector<float> before, std::vector<ClassSpec> classes, std::vector<float> after) {
   w.before.parents[2].lodRefs.clear(); for (float d : before) w.before.parents[2].lodRefs.push_back({-1, d}); w.Write();
-  ClassTableSpec table;
-  table.classes = std::move(classes), WriteFile(w.f.objectDir / "Orvane4.ct", BuildClassTableFile(table));
+  ClassTableSpec table; table.classes = std::move(classes);
+  EXPECT_TRUE(WriteFile(w.f.objectDir / "Orvane4.ct", BuildClassTableFile(table)));
   for (size_t i = 0; i < after.size(); ++i) w.Saved().parents[2].lodRefs[i].lodDistance = after[i];
 }
 const Case kCases[] = {

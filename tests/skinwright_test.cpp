@@ -52,17 +52,14 @@ struct Fault { std::string_view operation; std::string pathEnd; int nth = 1; }; 
 struct Case {
   const char* what; std::string line = "~\"$T\" ~\"$O\""; const char* texFolder = "tex";
   std::vector<std::pair<std::string, Bytes>> images{}; std::function<void(HeaderSpec&)> before{};
-  size_t storeSize = 5500;
   bool noHeader = false, registry = false, cwd = true;  // registry: the host's object folder is <root>/obj
-  std::optional<Fault> fault{}; std::optional<LockAttempt> lock{};
+  std::optional<Fault> fault{}; std::optional<LockAttempt> lock{}; size_t storeSize = 5500;
   std::vector<Stored> stored{};  // after `before`; then `after`, then the store is packed when `packs`
   std::function<void(HeaderSpec&, Bytes&)> after{}; bool packs = false;
   std::optional<std::string> report{};  // TexErrorList.txt; nothing: no such file
   std::vector<MessageBoxRecord> boxes{}; int beeps = 2;
-  std::string failure{};  // the text of the one failure signalled
-  std::vector<int64_t> progress{};  // the range, then the positions of the compaction's pass
-  std::map<std::string, Bytes> copies{};  // the ZarnoObj folder afterwards
-  int exitCode = 1;
+  std::string failure{}; std::vector<int64_t> progress{};  // the one failure; range, then the pass's positions
+  std::map<std::string, Bytes> copies{}; int exitCode = 1;  // copies: the ZarnoObj folder afterwards
 };
 const std::string kHead = "Models folder $T//\n\n";
 const MessageBoxRecord kNoTexturesBox{"No Texture files (.bmp/.dds) found.", "Error", BoxIcon::kHand, false},
@@ -159,9 +156,8 @@ std::vector<Case> Cases() {
   const BmpSpec twelve = Tex(16, 16, 0, 7), twelveX = Tex(16, 16, 4, 10), eleven = Tex(16, 16, 11, 2);
   BmpSpec twenty = Tex(16, 24, 0, 3), twentyOne = Tex(64, 64, 0, 4);
   twenty.colors = FreshColors(), twentyOne.colors = FreshColors(0x5A);  // the fourth bytes are not compared
-  const Bytes oneBlob = Blob(one), narrow = Bmp(Tex(8, 8, 1, 1));
+  const Bytes oneBlob = Blob(one), narrow = Bmp(Tex(8, 8, 1, 1)); const Stored oneStored{1, one, 1, 0xA0, 0xFFFF00FF};
   const auto with = [](void (*change)(BmpSpec&)) { return Bmp(Tex(16, 16, 1, 1, change)); };
-  const Stored oneStored{1, one, 1, 0xA0, 0xFFFF00FF};
   const auto normal = [&](const char* what, std::string line, const char* texFolder = "tex") {
     return Case{.what = what, .line = line, .texFolder = texFolder, .images = {{"1.bmp", Bmp(one)}},
                 .stored = {oneStored}, .packs = true, .progress = {3, 0, 1, 2}};
