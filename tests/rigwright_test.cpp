@@ -22,7 +22,6 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 #define FOLDERS " ~\"$R/Models\" ~\"$R/Objects\""
 #define LIST_HEAD "Models folder:   $R/Models/\nObjects folder:  $R/Objects/ZarnoObj.hdr\n\n"
-constexpr const char* kHostKey = "Software\\Vantorelle\\Orvane\\4.0";
 Bytes Cat(Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
 IhrSpec Ihr(int32_t parentIndex, std::vector<IhrLodEntry> lods) {
   IhrSpec ihr; ihr.parentIndex = parentIndex, ihr.hostParam1 = 1000 + parentIndex, ihr.lods = std::move(lods);
@@ -83,7 +82,7 @@ struct Case {
 void OneParent(World& w) { w.AddIhr("a.ihr", Ihr(3, {})); }
 void OneParentSaved(World& w) { OneParent(w), w.Saved().parents.push_back(ParentFrom(Ihr(3, {}), {})); }
 void Registered(World& w, const std::string& d) {
-  w.platform.SetRegistryValue(kHostKey, "objectDir", w.Expand(d)), OneParent(w);
+  w.platform.SetRegistryValue("Software\\Vantorelle\\Orvane\\4.0", "objectDir", w.Expand(d)), OneParent(w);
 }
 // Parent 3 asks for m.lod and n.lod; both are there, and only n.lod installed.
 void TwoModels(World& w) {
@@ -282,7 +281,6 @@ TEST_P(RigwrightTest, LeavesExactlyWhatItShould) {
     EXPECT_FALSE(e.path().string().ends_with(".new") || e.path().extension() == ".journal") << e;
   for (const Operation& o : w.platform.Operations()) EXPECT_FALSE(c.writesNothing && o.kind == op::kReplaceFile) << o;
 }
-INSTANTIATE_TEST_SUITE_P(Cases, RigwrightTest, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, RigwrightTest, testing::ValuesIn(kCases), [](auto& i) { return i.param.name; });
 }  // namespace
 }  // namespace zarno
