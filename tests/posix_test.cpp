@@ -244,8 +244,9 @@ TEST(Hostile, EveryRunTellsWhatWentWrongAndKeepsTheObjectFiles) {
       {0, kMissingStore, {"", "@check ", "@compact "}, "Can not open ZarnoObj.lod: $/ZarnoObj.lod", 0},
       {0, kHeaderFolder, {"", "@check ", "@compact ", "@distance -1 -1 "}, kOpen, 0},
       {1, kReadOnlyFolder, {""}, kHdr, 1}, {1, kReadOnlyFolder, {"@dds "}, kCopy, 0},
-      {1, kFullDisk, {"@dds "}, kCopy, 0}, {1, kReadOnlyHeader, {"", "@dds "}, kHdr, 1}, {1, kMissingStore, {""}, kTex, 0},
-      {1, kFullDisk, {""}, kTex, 0}, {1, kHeaderFolder, {"", "@dds ", "@check "}, kOpen, 0}};
+      {1, kFullDisk, {"@dds "}, kCopy, 0}, {1, kReadOnlyHeader, {"", "@dds "}, kHdr, 1},
+      {1, kMissingStore, {""}, kTex, 0}, {1, kFullDisk, {""}, kTex, 0},
+      {1, kHeaderFolder, {"", "@dds ", "@check "}, kOpen, 0}};
   for (const auto& c : cases) {
     for (const char* switches : c.switches) {
       SCOPED_TRACE(testing::Message() << c.skin << " " << c.environment << " " << switches);
