@@ -142,11 +142,8 @@ bool IsState(const Snapshot& actual, const Snapshot& reference, bool rigwright) 
   return true;
 }
 struct Result {
-  int exitCode = 0, beeps = 0, closes = 0;
-  std::vector<MessageBoxRecord> boxes;
-  std::vector<Operation> operations;
-  Snapshot objects;
-  std::string report, log;
+  int exitCode = 0, beeps = 0, closes = 0; std::vector<MessageBoxRecord> boxes; std::vector<Operation> operations;
+  Snapshot objects; std::string report, log;
 };
 class FaultTest : public testing::TestWithParam<RunKind> {
  protected:
@@ -154,6 +151,11 @@ class FaultTest : public testing::TestWithParam<RunKind> {
   TempFolder fixture;
   void SetUp() override { fs::create_directories(fixture / "c"), fs::create_directories(fixture / "o"); Build(); }
   void Build() const { kind.build(fixture / "o", fixture / "c"); }
+  // Which of `states` `objects` is; states.size() when none.
+  size_t Match(const std::vector<Snapshot>& states, const Snapshot& objects) const {
+    const auto is = [&](const Snapshot& s) { return IsState(objects, s, kind.rigwright); };
+    return std::find_if(states.begin(), states.end(), is) - states.begin();
+  }
   std::string Line(const fs::path& root, bool quiet = false) const {
     return std::string(quiet ? "" : kind.switchText) + "~\"" + (root / (quiet ? "q" : "c")).string() + "\" ~\"" +
            (root / "o").string() + "\"";
@@ -233,20 +235,17 @@ TEST_P(FaultTest, EveryFaultLeavesAWholeFolderAndIsTold) {
     for (size_t n = 1; n <= clean.operations.size() && !HasFailure(); ++n) {
       const Result r = Run(mode, n);
       SCOPED_TRACE(testing::Message() << "mode " << int(mode) << ", operation " << n << ":\n" << r.log);
-      EXPECT_EQ(r.exitCode, 1);
-      EXPECT_EQ(r.closes, 1);
-      const auto match = std::find_if(states.begin(), states.end(),
-                                      [&](const Snapshot& s) { return IsState(r.objects, s, kind.rigwright); });
-      ASSERT_NE(match, states.end()) << "not a whole state:" << Names(r.objects);
-      const bool inputSkipped = match - states.begin() >= 2 && r.beeps == 2;
+      EXPECT_TRUE(r.exitCode == 1 && r.closes == 1) << r.exitCode << " " << r.closes;
+      const size_t match = Match(states, r.objects);
+      ASSERT_LT(match, states.size()) << "not a whole state:" << Names(r.objects);
+      const bool inputSkipped = match >= 2 && r.beeps == 2;
       const bool unchanged = r.objects == clean.objects && r.report == clean.report;
       EXPECT_TRUE(inputSkipped || unchanged || Told(r, clean)) << "the failure is not told";
     }
   }
   std::cout << "fault points: " << kind.name << " " << clean.operations.size() << std::endl;
 }
-// Kills a forked run with SIGKILL right after its `n`th file operation;
-// true when it got to the end first.
+// Kills a forked run with SIGKILL right after its `n`th file operation; true when it got to the end first.
 bool RunsThrough(const RunKind& kind, const std::string& line, size_t n) {
   const pid_t pid = fork();
   if (pid == 0) {
@@ -266,8 +265,8 @@ TEST_P(FaultTest, AKillAfterAnyOperationLeavesAWholeFolder) {
   if (!kind.crash) GTEST_SKIP();
   const Result clean = Run(FaultMode::kNone, 0);
   const std::vector<Snapshot> states = WholeStates(clean);
-  size_t n = 1;
   std::vector<size_t> reached(states.size());
+  size_t n = 1;
   for (; n < 2000 && !HasFailure(); ++n) {
     TempFolder place;
     const fs::path root = Copy(place);
@@ -275,16 +274,13 @@ TEST_P(FaultTest, AKillAfterAnyOperationLeavesAWholeFolder) {
     RecordingPlatform quiet;
     Start(quiet, Line(root, true));  // a start that finds nothing to do recovers
     const Snapshot recovered = Take(root / "o");
-    const auto match = std::find_if(states.begin(), states.end(),
-                                    [&](const Snapshot& s) { return IsState(recovered, s, kind.rigwright); });
-    ASSERT_NE(match, states.end()) << "killed after " << n << ":" << Names(recovered);
-    ++reached[match - states.begin()];
+    const size_t match = Match(states, recovered);
+    ASSERT_LT(match, states.size()) << "killed after " << n << ":" << Names(recovered);
     RecordingPlatform again;
-    Start(again, Line(root));
+    Start(again, Line(root)), ++reached[match];
     EXPECT_EQ(Take(root / "o"), clean.objects) << "run again after a kill at " << n;
   }
-  EXPECT_GT(reached[0] + reached.back(), 0u);
-  EXPECT_GT(reached[1], 0u);
+  EXPECT_TRUE(reached[0] + reached.back() > 0 && reached[1] > 0);
   std::cout << "kill points: " << kind.name << " " << n - 1 << std::endl;
 }
 INSTANTIATE_TEST_SUITE_P(Runs, FaultTest, testing::ValuesIn(kRunKinds),
