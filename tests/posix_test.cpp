@@ -190,8 +190,8 @@ HeaderSpec Full(const HeaderLimits& l, uint32_t unreferenced = 0) {
 struct World {
   World(bool skin, const HeaderSpec& h) : skin(skin), rec(skin ? "skinwright" : "rigwright") {
     Bytes classes(2 + 2 * 81);  // Orvane4.ct: parents 1 and 2; parents 0, 0 and 1
-    classes[0] = 2, classes[62] = 1, classes[64] = 2, classes[147] = 1,
-        fs::create_directories(f.objectDir / "ZarnoObj");
+    classes[0] = 2, classes[62] = 1, classes[64] = 2, classes[147] = 1;
+    fs::create_directories(f.objectDir / "ZarnoObj");
     EXPECT_TRUE(fs::create_directories(f.modelDir) && WriteFile(f.hdrPath, BuildHeaderFile(h)) &&
                 WriteFile(store, skin ? Pattern(5500, 3) : BuildLodFile(h)) &&
                 WriteFile(f.objectDir / (skin ? "ZarnoObj/57.dds" : "Orvane4.ct"), skin ? Bytes{0xAA} : classes));
@@ -202,8 +202,9 @@ struct World {
     Put(name, BuildBmpFile((palette < 0 ? bmp.colors = BmpSpec::GreyColors() : bmp.colors, bmp)));
   }
   void Ihr(const std::string& name, int32_t parent, std::vector<IhrLodEntry> lods) {
-    IhrSpec ihr; ihr.parentIndex = parent, ihr.lods = std::move(lods); EXPECT_TRUE(WriteIhrFile(f.modelDir / name,
-        ihr));
+    IhrSpec ihr;
+    ihr.parentIndex = parent, ihr.lods = std::move(lods);
+    EXPECT_TRUE(WriteIhrFile(f.modelDir / name, ihr));
   }
   int Run(const std::string& switches) {
     before = Files(f.objectDir);
@@ -214,8 +215,8 @@ struct World {
     const HeaderLimits& l = skin ? kSkinwrightLimits : kRigwrightLimits; auto db = std::make_unique<HeaderDatabase>(l);
     EXPECT_EQ(ReadHeaderDatabase(ReadFileBytes(f.hdrPath), *db, false), kReadOk);
     EXPECT_TRUE(!full || (db->colorCount == l.colorLimit && db->paletteCount == l.paletteLimit &&
-                          db->textureCount == l.textureLimit && db->lodCount == l.lodLimit && db->parentCount ==
-                              l.parentLimit));
+                          db->textureCount == l.textureLimit && db->lodCount == l.lodLimit &&
+                          db->parentCount == l.parentLimit));
     return db;
   }
   void ExpectBoundedMemory(size_t largest = 0) {  // no transfer above the header database, a copy block or `largest`
@@ -223,8 +224,9 @@ struct World {
         ReadFileBytes(f.hdrPath).size(), largest}));
   }
   std::string Fill(std::string text) const {  // "$" for the object folder, "%" for the models folder
-    for (size_t at; (at = text.find_first_of("$%")) != text.npos;) text.replace(at, 1, text[at] ==
-        '$' ? f.objectDir : f.modelDir);
+    for (size_t at; (at = text.find_first_of("$%")) != text.npos;) {
+      text.replace(at, 1, text[at] == '$' ? f.objectDir : f.modelDir);
+    }
     return text;
   }
   bool skin; TempFolder temp; ObjectFolder f = ObjectFolderAt(temp.Path());
