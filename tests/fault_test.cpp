@@ -1,8 +1,7 @@
-// Every kind of run of both programs with each of its file operations made to
-// fail in turn (once, from then on, as a full disk), and the compactions
-// killed after each of their operations. Afterwards the object folder must be
-// one of the whole states a run may leave, nothing temporary may stay that
-// could have been removed, and a fault that changed the outcome must be told.
+// Every kind of run of both programs with each of its file operations made to fail in turn (once, from then on, as
+// a full disk), and the compactions killed after each of their operations. Afterwards the object folder must be one
+// of the whole states a run may leave, nothing temporary may stay that could have been removed, and a fault that
+// changed the outcome must be told.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -27,50 +26,38 @@ using Bytes = std::vector<uint8_t>;
 using Snapshot = std::map<std::string, Bytes>;  // relative path → bytes, below the object folder
 
 enum class Telling { kBox, kReport, kBeep };  // how a failure that changed the outcome is told
-
-struct RunKind {
-  const char* name;
-  bool rigwright;
-  const char* switchText;
-  Telling telling;
-  int closingBeeps;  // of a run that gets through
-  void (*build)(const fs::path& objects, const fs::path& content);
-  bool crash;  // also killed after every operation
+struct RunKind {  // `closingBeeps` of a run that gets through; `crash`: also killed after every operation
+  const char* name; bool rigwright; const char* switchText; Telling telling; int closingBeeps;
+  void (*build)(const fs::path& objects, const fs::path& content); bool crash;
 };
-
 void Put(const fs::path& path, const Bytes& bytes) { ASSERT_TRUE(WriteFile(path, bytes)) << path; }
-
 void RigObjects(const fs::path& objects, const HeaderSpec& header) {
   Put(objects / "ZarnoObj.hdr", BuildHeaderFile(header));
   Put(objects / "ZarnoObj.lod", BuildLodFile(header));
-  ClassTableSpec classes;
-  classes.classes = {ClassNaming({1, 2}), ClassNaming({0, 0, 1})};
-  Put(objects / "Orvane4.ct", BuildClassTableFile(classes));
+  Put(objects / "Orvane4.ct", BuildClassTableFile({.classes = {ClassNaming({1, 2}), ClassNaming({0, 0, 1})}}));
 }
-
 IhrSpec Ihr(int32_t parent, std::vector<IhrLodEntry> lods) {
   IhrSpec ihr;
-  ihr.parentIndex = parent, ihr.slots = {{1, 2, 3}}, ihr.lods = std::move(lods);
-  return ihr;
+  return ihr.parentIndex = parent, ihr.slots = {{1, 2, 3}}, ihr.lods = std::move(lods), ihr;
 }
-
 // A new parent whose models take the free records around a reference, and an existing one again.
 void Models(const fs::path& objects, const fs::path& content) {
   RigObjects(objects, StandardHeaderSpec());
-  ASSERT_TRUE(WriteIhrFile(content / "a_tank.ihr", Ihr(3, {{8000, -1, "hi.3ds"}, {2000, 2, "x"}, {500, -1, "lo.3ds"}})));
+  const IhrSpec tank = Ihr(3, {{8000, -1, "hi.3ds"}, {2000, 2, "x"}, {500, -1, "lo.3ds"}});
+  ASSERT_TRUE(WriteIhrFile(content / "a_tank.ihr", tank));
   ASSERT_TRUE(WriteIhrFile(content / "b_hut.ihr", Ihr(1, {{1000, -1, "hut.3ds"}})));
   Put(content / "hi.lod", PatternBytes(1, 100)), Put(content / "lo.lod", PatternBytes(2, 40));
   Put(content / "hut.lod", PatternBytes(3, 60));
 }
-
 void Compactable(const fs::path& objects, const fs::path&) {
   HeaderSpec header = StandardHeaderSpec();
   header.parents[1].lodRefs = {{-1, 250.0f}};  // LOD record 3 is left to no one
   RigObjects(objects, header);
 }
-
 void Distances(const fs::path& objects, const fs::path&) { RigObjects(objects, StandardHeaderSpec()); }
-
+void Put(const fs::path& content, std::vector<std::pair<const char*, Bytes>> files) {
+  for (const auto& [name, bytes] : files) Put(content / name, bytes);
+}
 // Dead bytes before and between the textures, and a DDS copy of texture 57.
 void TexObjects(const fs::path& objects) {
   HeaderSpec header = StandardHeaderSpec();
@@ -80,33 +67,24 @@ void TexObjects(const fs::path& objects) {
   Put(objects / "ZarnoObj.tex", MakeRandomBytes(6000, 3));
   Put(objects / "ZarnoObj" / "57.dds", {0xAA, 0xBB});
 }
-
 // A fixed palette, a replaced texture, a new palette and a width no texture has.
 void Images(const fs::path& objects, const fs::path& content) {
   TexObjects(objects);
   BmpSpec fresh = StandardTextureBmp(32, 32, 0, 4);
   for (size_t i = 0; i < 256; ++i) fresh.colors[i] = {uint8_t(90 + i), uint8_t(3 * i), uint8_t(255 - i), 7};
-  Put(content / "7.bmp", BuildBmpFile(StandardTextureBmp(16, 16, 2, 1)));
-  Put(content / "2.bmp", BuildBmpFile(StandardTextureBmp(16, 16, 6, 5)));
-  Put(content / "20.bmp", BuildBmpFile(fresh));
-  Put(content / "9.bmp", BuildBmpFile(StandardTextureBmp(48, 48, 1, 6)));
+  Put(content, {{"7.bmp", BuildBmpFile(StandardTextureBmp(16, 16, 2, 1))}, {"20.bmp", BuildBmpFile(fresh)},
+                {"2.bmp", BuildBmpFile(StandardTextureBmp(16, 16, 6, 5))},
+                {"9.bmp", BuildBmpFile(StandardTextureBmp(48, 48, 1, 6))}});
 }
-
 void OneImage(const fs::path& objects, const fs::path& content) {
-  TexObjects(objects);
-  Put(content / "1.bmp", BuildBmpFile(StandardTextureBmp(16, 16, 3, 5)));
+  TexObjects(objects), Put(content, {{"1.bmp", BuildBmpFile(StandardTextureBmp(16, 16, 3, 5))}});
 }
-
 void DdsImages(const fs::path& objects, const fs::path& content) {
-  TexObjects(objects);
-  Put(content / "57.dds", {5, 7}), Put(content / "2.dds", {2}), Put(content / "9.dds", {9, 9});
+  TexObjects(objects), Put(content, {{"57.dds", {5, 7}}, {"2.dds", {2}}, {"9.dds", {9, 9}}});
 }
-
 void Neighbours(const fs::path& objects, const fs::path& content) {
-  TexObjects(objects);
-  for (const char* name : {"12.bmp", "12x.bmp", "13.bmp"}) Put(content / name, {'b', 'm'});
+  TexObjects(objects), Put(content, {{"12.bmp", {'b', 'm'}}, {"12x.bmp", {'b', 'm'}}, {"13.bmp", {'b', 'm'}}});
 }
-
 const RunKind kRunKinds[] = {
     {"rigwright_install", true, "", Telling::kBox, 2, Models, false},
     {"rigwright_check", true, "@check ", Telling::kReport, 2, Models, false},
@@ -118,26 +96,22 @@ const RunKind kRunKinds[] = {
     {"skinwright_check", false, "@check ", Telling::kReport, 2, Images, false},
     {"skinwright_dups", false, "@dups ", Telling::kReport, 2, Neighbours, false},
 };
-
 Snapshot Take(const fs::path& folder) {
   Snapshot files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    if (entry.is_regular_file() && entry.path().filename() != kLockFileName) files[fs::relative(entry.path(), folder).generic_string()] = ReadFileBytes(entry);
+  for (const auto& e : fs::recursive_directory_iterator(folder)) {
+    if (e.is_regular_file() && e.path().filename() != kLockFileName) files[fs::relative(e, folder)] = ReadFileBytes(e);
   }
   return files;
 }
-
 bool IsTemporary(const std::string& path) {
   const std::string name = fs::path(path).filename().string();
   return name.ends_with(kNewFileSuffix) || name == kJournalFileName || name.starts_with(".zarno-copy");
 }
-
 std::string Names(const Snapshot& files) {
   std::string names;
   for (const auto& [name, bytes] : files) names += " " + name + "(" + std::to_string(bytes.size()) + ")";
   return names;
 }
-
 // Where the last blob the header of `files` records ends in the store `name`.
 uint64_t RecordedEnd(const Snapshot& files, bool rigwright, const std::string& name) {
   if (!files.count("ZarnoObj.hdr")) return 0;
@@ -149,11 +123,10 @@ uint64_t RecordedEnd(const Snapshot& files, bool rigwright, const std::string& n
   }
   for (uint32_t i = 0; name == "ZarnoObj.tex" && i < std::min<size_t>(db->textureCount, db->TextureTable.size()); ++i) {
     const TextureRecord& t = db->TextureTable[i];
-    if (t.dataSize > 0) end = std::max<uint64_t>(end, uint64_t{t.fileOffset} + t.dataSize);
+    end = t.dataSize > 0 ? std::max<uint64_t>(end, uint64_t{t.fileOffset} + t.dataSize) : end;
   }
   return end;
 }
-
 // `actual` is `reference`, except for bytes a store holds behind every blob the header records.
 bool IsState(const Snapshot& actual, const Snapshot& reference, bool rigwright) {
   if (actual.size() != reference.size()) return false;
@@ -162,30 +135,26 @@ bool IsState(const Snapshot& actual, const Snapshot& reference, bool rigwright) 
     if (other == reference.end()) return false;
     const Bytes& ref = other->second;
     const uint64_t end = RecordedEnd(actual, rigwright, name);
-    const bool store = name == "ZarnoObj.lod" || name == "ZarnoObj.tex";
-    const bool onlyBehind = store && bytes.size() >= ref.size() && end <= ref.size() &&
-                            std::equal(ref.begin(), ref.begin() + end, bytes.begin());
+    const bool onlyBehind = (name == "ZarnoObj.lod" || name == "ZarnoObj.tex") && bytes.size() >= ref.size() &&
+                            end <= ref.size() && std::equal(ref.begin(), ref.begin() + end, bytes.begin());
     if (bytes != ref && !onlyBehind) return false;
   }
   return true;
 }
-
 struct Result {
-  int exitCode = 0, beeps = 0, closes = 0;
-  std::vector<MessageBoxRecord> boxes;
-  std::vector<Operation> operations;
-  Snapshot objects;
-  std::string report, log;
+  int exitCode = 0, beeps = 0, closes = 0; std::vector<MessageBoxRecord> boxes; std::vector<Operation> operations;
+  Snapshot objects; std::string report, log;
 };
-
 class FaultTest : public testing::TestWithParam<RunKind> {
  protected:
   const RunKind& kind = GetParam();
   TempFolder fixture;
-
-  void SetUp() override {
-    fs::create_directories(fixture / "o"), fs::create_directories(fixture / "c");
-    kind.build(fixture / "o", fixture / "c");
+  void SetUp() override { fs::create_directories(fixture / "c"), fs::create_directories(fixture / "o"); Build(); }
+  void Build() const { kind.build(fixture / "o", fixture / "c"); }
+  // Which of `states` `objects` is; states.size() when none.
+  size_t Match(const std::vector<Snapshot>& states, const Snapshot& objects) const {
+    const auto is = [&](const Snapshot& s) { return IsState(objects, s, kind.rigwright); };
+    return std::find_if(states.begin(), states.end(), is) - states.begin();
   }
   std::string Line(const fs::path& root, bool quiet = false) const {
     return std::string(quiet ? "" : kind.switchText) + "~\"" + (root / (quiet ? "q" : "c")).string() + "\" ~\"" +
@@ -198,7 +167,7 @@ class FaultTest : public testing::TestWithParam<RunKind> {
   fs::path Copy(const TempFolder& place, const std::string& unreadable = {}) const {
     fs::copy(fixture.Path(), place / "r", fs::copy_options::recursive);
     fs::create_directories(place / "r" / "q");
-    if (!unreadable.empty()) fs::remove(place / "r" / "c" / unreadable), fs::create_directory(place / "r/c" / unreadable);
+    if (!unreadable.empty()) fs::remove(place / "r/c" / unreadable), fs::create_directory(place / "r/c" / unreadable);
     return place / "r";
   }
   Result Run(FaultMode mode, size_t number, const std::string& unreadable = {}) const {
@@ -206,22 +175,15 @@ class FaultTest : public testing::TestWithParam<RunKind> {
     const fs::path root = Copy(place, unreadable);
     RecordingPlatform platform(kind.rigwright ? "rigwright" : "skinwright");
     platform.SetFault(mode, number);
-    Result r;
-    r.exitCode = Start(platform, Line(root));
-    r.beeps = platform.Beeps(), r.closes = platform.CloseRequests(), r.boxes = platform.MessageBoxes();
-    r.operations = platform.Operations(), r.log = platform.Describe();
+    Result r{Start(platform, Line(root)), platform.Beeps(), platform.CloseRequests(), platform.MessageBoxes(),
+             platform.Operations(), {}, {}, platform.Describe()};
     const Snapshot content = Take(root / "c");
     for (const auto& [name, bytes] : content) {
       EXPECT_FALSE(IsTemporary(name)) << name;
       if (name.ends_with("ErrorList.txt")) r.report.assign(bytes.begin(), bytes.end());
     }
-    CheckTemporaryFiles(r, root);
-    r.objects = Take(root / "o");
-    return r;
-  }
-  // Temporary files may stay only where a removal or a rename failed; the
-  // next start finishes or throws away what they hold.
-  void CheckTemporaryFiles(const Result& r, const fs::path& root) const {
+    // Temporary files may stay only where a removal or a rename failed; the next start finishes or throws away
+    // what they hold.
     for (const auto& [name, bytes] : Take(root / "o")) {
       const bool excused = std::any_of(r.operations.begin(), r.operations.end(), [&](const Operation& o) {
         return o.failed && (o.kind == op::kReplaceFile || (o.kind == op::kRemoveFile && o.path.ends_with(name)));
@@ -230,13 +192,14 @@ class FaultTest : public testing::TestWithParam<RunKind> {
     }
     RecordingPlatform next;
     EXPECT_TRUE(RecoverReplacement(next, (root / "o").string() + "/"));
+    return r.objects = Take(root / "o"), r;
   }
-  // The states a run may leave: before, after, after with one input file unreadable,
-  // and (Skinwright) with the header saved but the compaction failed.
+  // The states a run may leave: before, after, after with one input file unreadable, and (Skinwright) with the
+  // header saved but the compaction failed.
   std::vector<Snapshot> WholeStates(const Result& clean) const {
     std::vector<Snapshot> states{Take(fixture / "o"), clean.objects};
-    for (const auto& entry : fs::directory_iterator(fixture / "c")) {
-      if (entry.path().extension() != ".txt") states.push_back(Run(FaultMode::kNone, 0, entry.path().filename()).objects);
+    for (const auto& e : fs::directory_iterator(fixture / "c")) {
+      if (e.path().extension() != ".txt") states.push_back(Run(FaultMode::kNone, 0, e.path().filename()).objects);
     }
     const auto firstReplace = std::find_if(clean.operations.begin(), clean.operations.end(),
                                            [](const Operation& o) { return o.kind == op::kReplaceFile; });
@@ -250,8 +213,8 @@ class FaultTest : public testing::TestWithParam<RunKind> {
       return b.icon != BoxIcon::kAsterisk && (b.text.find('/') != std::string::npos || b.text.starts_with("No "));
     });
     if (kind.telling == Telling::kBox) return box && r.beeps == 0;
-    const auto first = std::find_if(r.operations.begin(), r.operations.end(), [](const Operation& o) { return o.failed; });
-    const bool searchFailed = first != r.operations.end() && first->kind == op::kFindFiles;  // finds nothing, says nothing
+    auto first = std::find_if(r.operations.begin(), r.operations.end(), [](const Operation& o) { return o.failed; });
+    const bool searchFailed = first != r.operations.end() && first->kind == op::kFindFiles;  // finds, tells nothing
     if (kind.telling == Telling::kBeep) return r.beeps == 1 || (r.beeps == 0 && r.boxes.empty() && searchFailed);
     for (size_t at = 0, end; at < r.report.size(); at = end + 1) {
       end = std::min(r.report.find('\n', at), r.report.size());
@@ -262,7 +225,6 @@ class FaultTest : public testing::TestWithParam<RunKind> {
     return (box || r.beeps == 1) && r.beeps < 2;
   }
 };
-
 TEST_P(FaultTest, EveryFaultLeavesAWholeFolderAndIsTold) {
   const Result clean = Run(FaultMode::kNone, 0);
   ASSERT_EQ(clean.beeps, kind.closingBeeps) << clean.log;
@@ -273,21 +235,17 @@ TEST_P(FaultTest, EveryFaultLeavesAWholeFolderAndIsTold) {
     for (size_t n = 1; n <= clean.operations.size() && !HasFailure(); ++n) {
       const Result r = Run(mode, n);
       SCOPED_TRACE(testing::Message() << "mode " << int(mode) << ", operation " << n << ":\n" << r.log);
-      EXPECT_EQ(r.exitCode, 1);
-      EXPECT_EQ(r.closes, 1);
-      const auto match = std::find_if(states.begin(), states.end(),
-                                      [&](const Snapshot& s) { return IsState(r.objects, s, kind.rigwright); });
-      ASSERT_NE(match, states.end()) << "not a whole state:" << Names(r.objects);
-      const bool inputSkipped = match - states.begin() >= 2 && r.beeps == 2;
+      EXPECT_TRUE(r.exitCode == 1 && r.closes == 1) << r.exitCode << " " << r.closes;
+      const size_t match = Match(states, r.objects);
+      ASSERT_LT(match, states.size()) << "not a whole state:" << Names(r.objects);
+      const bool inputSkipped = match >= 2 && r.beeps == 2;
       const bool unchanged = r.objects == clean.objects && r.report == clean.report;
       EXPECT_TRUE(inputSkipped || unchanged || Told(r, clean)) << "the failure is not told";
     }
   }
   std::cout << "fault points: " << kind.name << " " << clean.operations.size() << std::endl;
 }
-
-// Kills a forked run with SIGKILL right after its `n`th file operation;
-// true when it got to the end first.
+// Kills a forked run with SIGKILL right after its `n`th file operation; true when it got to the end first.
 bool RunsThrough(const RunKind& kind, const std::string& line, size_t n) {
   const pid_t pid = fork();
   if (pid == 0) {
@@ -303,13 +261,12 @@ bool RunsThrough(const RunKind& kind, const std::string& line, size_t n) {
   EXPECT_TRUE(WIFSIGNALED(status) || WEXITSTATUS(status) == 3) << status;
   return WIFEXITED(status);
 }
-
 TEST_P(FaultTest, AKillAfterAnyOperationLeavesAWholeFolder) {
   if (!kind.crash) GTEST_SKIP();
   const Result clean = Run(FaultMode::kNone, 0);
   const std::vector<Snapshot> states = WholeStates(clean);
-  size_t n = 1;
   std::vector<size_t> reached(states.size());
+  size_t n = 1;
   for (; n < 2000 && !HasFailure(); ++n) {
     TempFolder place;
     const fs::path root = Copy(place);
@@ -317,19 +274,15 @@ TEST_P(FaultTest, AKillAfterAnyOperationLeavesAWholeFolder) {
     RecordingPlatform quiet;
     Start(quiet, Line(root, true));  // a start that finds nothing to do recovers
     const Snapshot recovered = Take(root / "o");
-    const auto match = std::find_if(states.begin(), states.end(),
-                                    [&](const Snapshot& s) { return IsState(recovered, s, kind.rigwright); });
-    ASSERT_NE(match, states.end()) << "killed after " << n << ":" << Names(recovered);
-    ++reached[match - states.begin()];
+    const size_t match = Match(states, recovered);
+    ASSERT_LT(match, states.size()) << "killed after " << n << ":" << Names(recovered);
     RecordingPlatform again;
-    Start(again, Line(root));
+    Start(again, Line(root)), ++reached[match];
     EXPECT_EQ(Take(root / "o"), clean.objects) << "run again after a kill at " << n;
   }
-  EXPECT_GT(reached[0] + reached.back(), 0u);
-  EXPECT_GT(reached[1], 0u);
+  EXPECT_TRUE(reached[0] + reached.back() > 0 && reached[1] > 0);
   std::cout << "kill points: " << kind.name << " " << n - 1 << std::endl;
 }
-
 INSTANTIATE_TEST_SUITE_P(Runs, FaultTest, testing::ValuesIn(kRunKinds),
                          [](const testing::TestParamInfo<RunKind>& info) { return std::string(info.param.name); });
 

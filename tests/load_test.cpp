@@ -1,6 +1,5 @@
-// Runs started at the same moment on one object folder, in processes of their
-// own: each waits for the other, so afterwards the header holds what both
-// wrote, no two blobs in use overlap, and each ends as a lone run ends. Also
+// Runs started at the same moment on one object folder, in processes of their own: each waits for the other, so
+// afterwards the header holds what both wrote, no two blobs in use overlap, and each ends as a lone run ends. Also
 // a run killed while it holds the lock, and one started right after it.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -28,14 +27,10 @@ struct WallClockPlatform : RecordingPlatform {
   uint32_t slept = 0;
 };
 
-struct Child {
-  pid_t pid;
-  int result;  // read end of the pipe the child writes its wait to
-};
+struct Child { pid_t pid; int result; };  // `result`: read end of the pipe the child writes its wait to
 
-// Starts `content`'s run once `go` can be read; the child writes how long it
-// waited, or -1 when it did not end as a lone run ends. `killAfter` kills it
-// after that many file operations.
+// Starts `content`'s run once `go` can be read; the child writes how long it waited, or -1 when it did not end as
+// a lone run ends. `killAfter` kills it after that many file operations.
 Child Start(const fs::path& root, const std::string& content, int go, size_t killAfter = 0) {
   int result[2];
   EXPECT_EQ(pipe(result), 0);
@@ -49,7 +44,7 @@ Child Start(const fs::path& root, const std::string& content, int go, size_t kil
       if (platform.Operations().size() == killAfter) kill(getpid(), SIGKILL);
     });
     const std::string line = "~\"" + (root / content).string() + "\" ~\"" + (root / "Objects").string() + "\"";
-    const int exitCode = rig ? RunRigwright(platform, line) : RunSkinwright(platform, line);
+    const int exitCode = (rig ? RunRigwright : RunSkinwright)(platform, line);
     const bool normal = exitCode == 1 && platform.Beeps() == 2 && platform.MessageBoxes().empty();
     const int waited = normal ? int(platform.slept) : -1;
     _exit(write(result[1], &waited, sizeof waited) == sizeof waited ? 0 : 2);
@@ -58,12 +53,11 @@ Child Start(const fs::path& root, const std::string& content, int go, size_t kil
   return {pid, result[0]};
 }
 
-int Finish(const Child& child) {
+int Finish(const Child& child) {  // -2 when the child wrote nothing
   int status = 0, waited = -1;
   EXPECT_EQ(waitpid(child.pid, &status, 0), child.pid);
   if (read(child.result, &waited, sizeof waited) != sizeof waited) waited = -2;
-  close(child.result);
-  return waited;
+  return close(child.result), waited;
 }
 
 class LoadTest : public testing::Test {
@@ -77,18 +71,18 @@ class LoadTest : public testing::Test {
     ASSERT_TRUE(WriteFile(objects / "ZarnoObj.tex", MakeRandomBytes(5500, 3)));
     for (int parent : {3, 4}) {
       const fs::path content = root / ("rig" + std::to_string(parent));
-      fs::create_directories(content);
       IhrSpec ihr;
       ihr.parentIndex = parent, ihr.lods = {{1000.0f, -1, "m.3ds"}};
       models[parent] = PatternBytes(parent, 3000 + 500 * parent);
-      ASSERT_TRUE(WriteIhrFile(content / "p.ihr", ihr) && WriteFile(content / "m.lod", models[parent]));
+      ASSERT_TRUE(fs::create_directories(content) && WriteIhrFile(content / "p.ihr", ihr));
+      ASSERT_TRUE(WriteFile(content / "m.lod", models[parent]));
     }
     fs::create_directories(root / "skin");
     ASSERT_TRUE(WriteFile(root / "skin" / "1.bmp", BuildBmpFile(StandardTextureBmp(64, 64, 3, 5))));
   }
 
-  // Whether the header holds every parent of `parents` with its own model,
-  // blobs apart, and texture 1 when `texture` is set.
+  // Whether the header holds every parent of `parents` with its own model, blobs apart, and texture 1 when
+  // `texture` is set.
   void ExpectBothRunsKept(std::vector<int> parents, bool texture) {
     auto db = std::make_unique<HeaderDatabase>(kRigwrightLimits);
     ASSERT_EQ(ReadHeaderDatabase(ReadFileBytes(objects / "ZarnoObj.hdr"), *db, false), kReadOk);
@@ -117,7 +111,7 @@ TEST_F(LoadTest, RunsStartedTogetherBothKeepTheirWork) {
   fs::copy(objects, fixture);
   int rounds = 0, longestWait = 0;
   for (const char* other : {"rig4", "skin"}) {
-    for (int round = 0; round < 25; ++round, ++rounds) {
+    for (int round = 0; round < 25 && !HasFailure(); ++round, ++rounds) {
       fs::remove_all(objects), fs::copy(fixture, objects);
       int go[2];
       ASSERT_EQ(pipe(go), 0);
@@ -130,15 +124,13 @@ TEST_F(LoadTest, RunsStartedTogetherBothKeepTheirWork) {
         longestWait = std::max(longestWait, waited);
       }
       ExpectBothRunsKept(other[0] == 'r' ? std::vector{3, 4} : std::vector{3}, other[0] == 's');
-      if (HasFailure()) return;
     }
   }
   std::cout << "load: " << rounds << " rounds of two runs, longest wait " << longestWait << " ms" << std::endl;
 }
 
 TEST_F(LoadTest, AKilledRunLeavesNoLockBehind) {
-  const Child killed = Start(root.Path(), "skin", -1, 12);
-  EXPECT_EQ(Finish(killed), -2);  // died without a word
+  EXPECT_EQ(Finish(Start(root.Path(), "skin", -1, 12)), -2);  // died without a word
   EXPECT_EQ(Finish(Start(root.Path(), "rig3", -1)), 0);
   ExpectBothRunsKept({3}, false);
 }
