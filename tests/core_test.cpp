@@ -1,17 +1,14 @@
 // The core's files: the header database's reader and writer, byte streams, loading it, recovering a replacement.
 #include <gtest/gtest.h>
-
 #include <algorithm>
 #include <fstream>
 #include <map>
 #include <tuple>
-
 #include "core/byte_stream.h"
 #include "core/header_file.h"
 #include "core/replacement_journal.h"
 #include "tests/support/kit.h"
 #include "tests/support/recording_platform.h"
-
 namespace zarno {
 namespace {
 
@@ -24,8 +21,7 @@ constexpr HeaderLimits kTinyLimits{10, 10, 20, 20, 10, 10, 20, 20, 5, 5, false};
 // The free LOD records (1, 4) are listed by Skinwright always, by Rigwright outside a check run.
 TEST(HeaderDatabase, WritesBackTheBytesItRead) {
   const HeaderSpec standard = StandardHeaderSpec();
-  HeaderSpec full = standard;
-  // Every table at the tiny limits, every list full; odd floats: NaNs with payloads, -0, a denormal.
+  HeaderSpec full = standard;  // tables at the tiny limits, lists full; NaNs with payloads, -0, a denormal
   full.colors.resize(10, ColorRecord{{std::bit_cast<float>(0x7FC01234u), -0.0f, std::bit_cast<float>(1u), 2.0f}});
   full.palettes.resize(20, TestPalette(77));
   for (uint32_t i = 0; i < kPaletteEntries; ++i) full.palettes[19].entries[i][3] = static_cast<uint8_t>(i);
@@ -42,8 +38,8 @@ TEST(HeaderDatabase, WritesBackTheBytesItRead) {
     ASSERT_EQ(ReadHeaderDatabase(BuildHeaderFile(file), db, checkRun), kReadOk);
     EXPECT_EQ(std::tuple(db.lodCountAtRead, db.freeLodCount, db.FreeLodList), std::tuple(file.lods.size(), 2u, listed));
     const Bytes bytes = WriteHeaderDatabase(db), read = BuildHeaderFile(file);
-    EXPECT_EQ(bytes, Bytes(read.begin(), read.end() - file.trailingBytes.size()));
-    EXPECT_EQ(bytes.capacity(), bytes.size());  // reserved exactly, once
+    EXPECT_EQ(std::pair(bytes, bytes.capacity()),
+              std::pair(Bytes(read.begin(), read.end() - file.trailingBytes.size()), bytes.size()));
   }
 }
 
@@ -99,9 +95,9 @@ TEST(HeaderDatabase, EveryCutOfTheFileStopsWithTheStatusOfTheSectionItCuts) {
       {SIZE_MAX, kReadOk}};
   HeaderDatabase db(kTinyLimits);
   for (size_t length = 0; length <= file.size(); ++length) {
-    const auto cutBefore = [&](const std::pair<size_t, ReadStatus>& bound) { return length < bound.first; };
     const ReadStatus status = ReadHeaderDatabase(std::span(file).first(length), db, false);
-    ASSERT_EQ(status, std::find_if(std::begin(bounds), std::end(bounds), cutBefore)->second) << length;
+    ASSERT_EQ(status, std::find_if(std::begin(bounds), std::end(bounds), [&](auto& b) { return length < b.first; })
+                          ->second) << length;
     ASSERT_EQ(IsSafeToWriteBack(status, db), status == kReadOk) << length;
   }
 }
@@ -152,37 +148,24 @@ TEST(ByteStream, ReadsAndWritesLittleEndianWithinTheBuffer) {
   }
 }
 
-// Its files announce a byte they never give, as a file cut while it is read.
-struct CutPlatform : RecordingPlatform {
-  struct CutFile : File {
-    size_t Read(void*, size_t) override { return 0; }
-    std::optional<uint64_t> Size() override { return 1; }
-    bool Write(const void*, size_t) override { return false; }
-    bool Seek(uint64_t) override { return false; }
-    bool Flush() override { return false; }
-    bool Close() override { return true; }
-  };
-  std::unique_ptr<File> OpenFile(const std::string&, OpenMode) override { return std::make_unique<CutFile>(); }
-};
-
 TEST(HeaderFile, LoadsAndNamesTheFileInEachFailure) {
   TempFolder folder;
   const std::string path = folder / "ZarnoObj.hdr", cannotRead = "Can not read ZarnoObj.hdr: " + path;
-  RecordingPlatform platform;
-  CutPlatform cut;
   HeaderDatabase db(kSkinwrightLimits);
-  const auto load = [&](Platform& on, uint8_t lodRefCount, size_t palettes) {
+  const auto load = [&](bool readFails, uint8_t lodRefCount, size_t palettes) {
     HeaderSpec recipe = StandardHeaderSpec();
     recipe.parents[2].lodRefCount = lodRefCount, recipe.palettes.resize(palettes);
     EXPECT_TRUE(WriteFile(path, BuildHeaderFile(recipe)));
-    const HeaderLoadResult r = LoadHeaderDatabase(on, path, db, false);
+    RecordingPlatform platform;
+    if (readFails) platform.FailNth(op::kRead, "");
+    const HeaderLoadResult r = LoadHeaderDatabase(platform, path, db, false);
     return std::tuple(r.outcome, r.status, r.safeToWrite, DescribeLoadFailure(r, path).value_or("fine"));
   };
   using enum HeaderLoadOutcome;
-  EXPECT_EQ(load(platform, 3, 14),
+  EXPECT_EQ(load(false, 3, 14),
             std::tuple(kRead, kTruncated, false, cannotRead + " (the file ends before its last parent's lists)"));
-  EXPECT_EQ(load(platform, 2, 0), std::tuple(kRead, kBadPaletteCount, true, "fine"));
-  EXPECT_EQ(load(cut, 2, 14), std::tuple(kCannotRead, kReadOk, false, cannotRead + " (the file could not be read)"));
+  EXPECT_EQ(load(false, 2, 0), std::tuple(kRead, kBadPaletteCount, true, "fine"));
+  EXPECT_EQ(load(true, 2, 14), std::tuple(kCannotRead, kReadOk, false, cannotRead + " (the file could not be read)"));
   EXPECT_EQ(db.paletteCount, 0u);  // the reader never ran
 }
 
