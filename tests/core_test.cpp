@@ -11,13 +11,10 @@
 #include "tests/support/recording_platform.h"
 namespace zarno {
 namespace {
-
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 using Free = std::vector<uint32_t>;
-
 constexpr HeaderLimits kTinyLimits{10, 10, 20, 20, 10, 10, 20, 20, 5, 5, false};  // quick to read; the standard fits
-
 // The free LOD records (1, 4) are listed by Skinwright always, by Rigwright outside a check run.
 TEST(HeaderDatabase, WritesBackTheBytesItRead) {
   const HeaderSpec standard = StandardHeaderSpec();
@@ -42,7 +39,6 @@ TEST(HeaderDatabase, WritesBackTheBytesItRead) {
               std::pair(Bytes(read.begin(), read.end() - file.trailingBytes.size()), bytes.size()));
   }
 }
-
 // What a failed read did not reach is zero, whatever the read before left. A row: the change, the status,
 // the counts (colours, palettes, textures, LOD records, parents), the section whose count stopped it, lodWord.
 TEST(HeaderDatabase, EachStatusLeavesItsCountsAndZeroPastWhereTheReadStopped) {
@@ -83,7 +79,6 @@ TEST(HeaderDatabase, EachStatusLeavesItsCountsAndZeroPastWhereTheReadStopped) {
               std::tuple(stop > 3 ? 2u : 0u, stop > 3 ? Free({1, 4}) : Free(), 0u));
   }
 }
-
 // A file cut anywhere is read as zero words and 0xFF bytes past the cut; a cut before a bound gives its status.
 TEST(HeaderDatabase, EveryCutOfTheFileStopsWithTheStatusOfTheSectionItCuts) {
   const HeaderOffsets at = OffsetsOf(StandardHeaderSpec());
@@ -101,7 +96,6 @@ TEST(HeaderDatabase, EveryCutOfTheFileStopsWithTheStatusOfTheSectionItCuts) {
     ASSERT_EQ(IsSafeToWriteBack(status, db), status == kReadOk) << length;
   }
 }
-
 // The writer lowers counts above the limits, in memory too, and never past the records a table holds.
 TEST(HeaderDatabase, TheWriterKeepsCountsWithinTheLimitsAndTheTables) {
   HeaderDatabase db(HeaderLimits{3, 3, 6, 4, 5, 5, 7, 7, 2, 2, false});  // 6 palettes allowed, 4 held
@@ -118,7 +112,6 @@ TEST(HeaderDatabase, TheWriterKeepsCountsWithinTheLimitsAndTheTables) {
                                      p.slotCount, p.dynamicCount, p.lodRefCount}),
             (std::array<uint32_t, 8>{3, 4, 5, 7, 2, 25, 10, 10}));
 }
-
 // Past the end a reader yields 0 for a word, 0xFF for a byte; a value cut off by the end uses its bytes up.
 TEST(ByteStream, ReadsAndWritesLittleEndianWithinTheBuffer) {
   const Bytes bytes = {0xAB, 0xFF, 0xFE, 0x78, 0x56, 0x34, 0x92, 0x00, 0x00, 0x80, 0xBF};
@@ -147,7 +140,6 @@ TEST(ByteStream, ReadsAndWritesLittleEndianWithinTheBuffer) {
     EXPECT_EQ(out.TakeBytes(), Bytes{7});
   }
 }
-
 TEST(HeaderFile, LoadsAndNamesTheFileInEachFailure) {
   TempFolder folder;
   const std::string path = folder / "ZarnoObj.hdr", cannotRead = "Can not read ZarnoObj.hdr: " + path;
@@ -168,7 +160,6 @@ TEST(HeaderFile, LoadsAndNamesTheFileInEachFailure) {
   EXPECT_EQ(load(true, 2, 14), std::tuple(kCannotRead, kReadOk, false, cannotRead + " (the file could not be read)"));
   EXPECT_EQ(db.paletteCount, 0u);  // the reader never ran
 }
-
 // A journal's renames are finished (some may be done) and every ".new" file left goes, also beside a retired
 // journal; a journal that names a file it may not list is not followed, and nothing goes.
 TEST(ReplacementJournal, RecoveryFinishesAJournalAndFollowsOnlyTheNamesItMayList) {
@@ -204,6 +195,5 @@ TEST(ReplacementJournal, RecoveryFinishesAJournalAndFollowsOnlyTheNamesItMayList
     EXPECT_EQ(found, after) << i;
   }
 }
-
 }  // namespace
 }  // namespace zarno

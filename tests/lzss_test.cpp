@@ -1,15 +1,10 @@
 // The LZSS encoder must write the literal encoder's bytes for every input, fresh or reused.
 #include "skinwright/lzss.h"
-
 #include <gtest/gtest.h>
-
 #include "tests/support/kit.h"
-
 namespace zarno {
 namespace {
-
 using Bytes = std::vector<uint8_t>;
-
 void ExpectAsTheReference(const Bytes& input) {
   static LzssEncoder reused;
   const auto compress = [&](LzssEncoder& encoder) {
@@ -20,7 +15,6 @@ void ExpectAsTheReference(const Bytes& input) {
   ASSERT_EQ(std::pair(compress(reused), compress(*std::make_unique<LzssEncoder>())), std::pair(reference, reference))
       << "length " << input.size();
 }
-
 Bytes Random(size_t length, uint32_t symbols, uint64_t seed, uint32_t longestRun = 1) {  // runs of bytes < symbols
   FixtureRandom random(seed);
   Bytes bytes;
@@ -30,7 +24,6 @@ Bytes Random(size_t length, uint32_t symbols, uint64_t seed, uint32_t longestRun
   }
   return bytes;
 }
-
 // Few symbols make equal strings and deep trees; odd bytes before a repeat start some items at ring position 0
 // after a pass of the ring; the last texture has rows as long as the ring.
 TEST(LzssCompress, EqualsTheReference) {
@@ -54,6 +47,5 @@ TEST(LzssCompress, EqualsTheReference) {
   EXPECT_EQ(std::make_unique<LzssEncoder>()->Compress(Bytes(9, 'x'), output), 0u);
   EXPECT_EQ(output, Bytes(output.size(), 0xAA));
 }
-
 }  // namespace
 }  // namespace zarno

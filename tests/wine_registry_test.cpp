@@ -1,19 +1,13 @@
 // The reader of Wine's system.reg: keys, values, escapes, case, damaged text, and a prefix's drive paths.
 #include "core/wine_registry_posix.h"
-
 #include <gtest/gtest.h>
-
 #include <filesystem>
-
 #include "tests/support/kit.h"
-
 namespace zarno {
 namespace {
-
 namespace fs = std::filesystem;
 using Found = std::optional<std::string>;
 constexpr const char* kKey = "Software\\Vantorelle\\Orvane\\4.0";
-
 // As Wine writes it, with neighbouring keys whose values must not be taken.
 constexpr const char* kSystemReg = R"(WINE REGISTRY Version 2
 [Software\\Vantorelle\\Orvane] 1700000000
@@ -52,7 +46,6 @@ constexpr const char* kSystemReg = R"(WINE REGISTRY Version 2
 [Software\\Vantorelle\\Orvane\\4.0] 1700000004
 "again"="a key may come twice"
 )";
-
 TEST(FindRegistryString, FollowsTheRulesOfTheFile) {
   const std::pair<const char*, Found> values[] = {  // of kKey
       {"objectDir", "Z:\\home\\me\\objects"}, {"OBJECTDIR", "Z:\\home\\me\\objects"}, {"", "default value"},
@@ -81,7 +74,6 @@ TEST(FindRegistryString, FollowsTheRulesOfTheFile) {
   }
   EXPECT_EQ(FindRegistryString(full.substr(0, full.find("\\xde00")), kKey, "lonely"), std::nullopt);
 }
-
 // Drive paths go through the prefix's links. A value is mapped to this system's path; one that is missing, too
 // long for the host's buffer (in characters) or on a drive without a link leaves the result as it was.
 TEST(WinePrefix, MapsDrivePathsAndReadsTheValue) {
@@ -124,6 +116,5 @@ TEST(WinePrefix, MapsDrivePathsAndReadsTheValue) {
                         WinePrefixFolder(nullptr, nullptr)}),
             (std::array<Found, 5>{"/opt/wine", "/me/.wine", "/me/.wine", {}, {}}));
 }
-
 }  // namespace
 }  // namespace zarno
