@@ -1,7 +1,6 @@
 // The core's files: the header database's reader and writer, byte streams, loading it, recovering a replacement.
 #include <gtest/gtest.h>
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <tuple>
 #include "core/byte_stream.h"
@@ -126,8 +125,7 @@ TEST(ByteStream, ReadsAndWritesLittleEndianWithinTheBuffer) {
   r.ReadLong(), s.Skip(3), s.ReadBytes(block);
   EXPECT_EQ((std::tuple{r.ReadPastEnd(), r.ReadShort(), r.ReadPastEnd(), r.ReadByte(), r.ReadLong()}),
             std::tuple(false, uint16_t{0}, true, uint8_t{0xFF}, 0u));
-  EXPECT_EQ((std::tuple{block, s.ReadPastEnd(), s.ReadByte()}),
-            std::tuple(Bytes{4, 5, 0xFF, 0xFF}, true, uint8_t{0xFF}));
+  EXPECT_EQ((std::tuple{block, s.ReadPastEnd(), s.ReadByte()}), std::tuple(Bytes{4, 5, 255, 255}, true, uint8_t{255}));
   for (size_t reserved : {0, 3, 1000}) {  // the writer grows past a reservation, or keeps only what it wrote
     ByteWriter out;
     out.Reserve(reserved);
@@ -167,8 +165,7 @@ TEST(ReplacementJournal, RecoveryFinishesAJournalAndFollowsOnlyTheNamesItMayList
   const Files old = {{"ZarnoObj.hdr", "old"}, {"ZarnoObj.lod", "old"}};
   std::vector<std::tuple<Files, bool, Files>> cases = {
       {{{"ZarnoObj.hdr", "old"}, {"ZarnoObj.lod", "old"}, {"ZarnoObj.hdr.new", "x"}, {"ZarnoObj.tex.new", "x"},
-        {"ZarnoObj/5.dds.new", "x"}, {"ZarnoObj.journal.new", "ZarnoObj.hdr\n"}},
-       true, old},
+        {"ZarnoObj/5.dds.new", "x"}, {"ZarnoObj.journal.new", "ZarnoObj.hdr\n"}}, true, old},
       {{{"ZarnoObj.hdr", "old"}, {"ZarnoObj.lod", "new"}, {"ZarnoObj.hdr.new", "new"}, {"ZarnoObj/57.dds.new", "new"},
         {"ZarnoObj/8.dds.new", "x"}, {"ZarnoObj.tex.new", "x"},
         {"ZarnoObj.journal", "ZarnoObj.lod\nZarnoObj.hdr\nZarnoObj/57.dds\n"}},
@@ -188,10 +185,8 @@ TEST(ReplacementJournal, RecoveryFinishesAJournalAndFollowsOnlyTheNamesItMayList
     RecordingPlatform platform;
     EXPECT_EQ(RecoverReplacement(platform, folder.Path().string() + "/"), recovered) << i;
     Files found;
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder.Path())) {
-      std::ifstream in(entry.path(), std::ios::binary);
-      if (entry.is_regular_file()) found[fs::relative(entry, folder.Path())] = {std::istreambuf_iterator(in), {}};
-    }
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder.Path()))
+      if (entry.is_regular_file()) found[fs::relative(entry, folder.Path())] = ReadFileText(entry.path());
     EXPECT_EQ(found, after) << i;
   }
 }

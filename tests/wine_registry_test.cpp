@@ -68,16 +68,13 @@ TEST(FindRegistryString, FollowsTheRulesOfTheFile) {
   EXPECT_EQ(*FindRegistryString(crlf, kKey, "o") + *FindRegistryString(crlf, kKey, "c"), "C:\\xab");
   // Cut anywhere, the text is never read past its end (each cut is a buffer of its own); a cut string is no value.
   const std::string full = kSystemReg;
-  for (size_t size = 0; size < full.size(); ++size) {
-    const std::string cut = full.substr(0, size);
-    for (const char* value : {"continued", "lonely", "noSign", ""}) (void)FindRegistryString(cut, kKey, value);
-  }
+  for (size_t size = 0; size < full.size(); ++size)
+    for (const char* v : {"continued", "lonely", "noSign", ""}) (void)FindRegistryString(full.substr(0, size), kKey, v);
   EXPECT_EQ(FindRegistryString(full.substr(0, full.find("\\xde00")), kKey, "lonely"), std::nullopt);
 }
 // Drive paths go through the prefix's links. A value is mapped to this system's path; one that is missing, too
 // long for the host's buffer (in characters) or on a drive without a link leaves the result as it was.
 TEST(WinePrefix, MapsDrivePathsAndReadsTheValue) {
-  // Drive C: is the prefix's drive_c (a relative link with a trailing slash), Z: the root, A: a long link.
   TempFolder folder;
   const fs::path dir = folder / "prefix";
   const std::string prefix = dir, longTarget = "/" + std::string(300, 'l');
@@ -102,8 +99,7 @@ TEST(WinePrefix, MapsDrivePathsAndReadsTheValue) {
   std::string value;
   for (const auto& [systemReg, expected] : cases) {
     ASSERT_TRUE(WriteFile(dir / "system.reg", {reinterpret_cast<const uint8_t*>(systemReg.data()), systemReg.size()}));
-    value = "before";
-    EXPECT_TRUE(ReadWineRegistryValue(prefix, kKey, "objectDir", value));
+    EXPECT_TRUE(ReadWineRegistryValue(prefix, kKey, "objectDir", value = "before"));
     EXPECT_EQ(value, expected) << systemReg;
   }
   fs::remove(dir / "system.reg");
