@@ -24,8 +24,7 @@ TEST(HeaderDatabase, WritesBackTheBytesItRead) {
   full.textures.resize(10, TextureRecord{1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
   full.lods.resize(20, LodRecord{1, 2, 3, 4, 5});
   full.parents[2].lodRefs.resize(10, LodRefSpec{-7, std::bit_cast<float>(0xFF800001u)});
-  full.parents.resize(5, full.parents[2]);
-  full.trailingBytes = {1, 2, 3, 4, 5};  // not written back
+  full.parents.resize(5, full.parents[2]), full.trailingBytes = {1, 2, 3, 4, 5};  // not written back
   const std::tuple<const HeaderLimits*, bool, HeaderSpec, Free> cases[] = {
       {&kRigwrightLimits, false, standard, {1, 4}}, {&kRigwrightLimits, true, standard, {}},
       {&kSkinwrightLimits, true, standard, {1, 4}}, {&kTinyLimits, false, full, {1, 4}}};

@@ -18,9 +18,8 @@ struct QuietPlatform : PosixPlatform {  // drops the box of a parent index outsi
   void ShowMessageBox(std::string_view, std::string_view, BoxIcon, bool) override {}
 };
 // Small tables: the real ones take tens of megabytes to clear per read.
-constexpr HeaderLimits kHeaderLimits[] = {{16, 16, 20, 22, 32, 32, 64, 64, 24, 26, false},
-    {32, 32, 24, 26, 40, 40, 64, 64, 32, 34, true}, {8, 8, 20, 16, 8, 8, 16, 16, 8, 8, false},
-    {4, 4, 2, 4, 4, 4, 4, 4, 4, 6, true}};
+constexpr HeaderLimits kHeaderLimits[] = {{16, 16, 20, 22, 32, 32, 64, 64, 24, 26, false}, {32, 32, 24, 26, 40, 40,
+    64, 64, 32, 34, true}, {8, 8, 20, 16, 8, 8, 16, 16, 8, 8, false}, {4, 4, 2, 4, 4, 4, 4, 4, 4, 6, true}};
 constexpr HeaderLimits kBmpLimits{4, 4, 16, 16, 4, 4, 4, 4, 4, 4, true};  // 14 fixed palettes, 2 free places
 constexpr uint32_t kParents = 3;  // parentCount before each install-parent file
 // What lives across inputs as across a run's files.
