@@ -1,39 +1,30 @@
 // The core's files: the header database's reader and writer, byte streams, loading it, recovering a replacement.
 #include <gtest/gtest.h>
-
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <tuple>
-
 #include "core/byte_stream.h"
 #include "core/header_file.h"
 #include "core/replacement_journal.h"
 #include "tests/support/kit.h"
 #include "tests/support/recording_platform.h"
-
 namespace zarno {
 namespace {
-
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 using Free = std::vector<uint32_t>;
-
 constexpr HeaderLimits kTinyLimits{10, 10, 20, 20, 10, 10, 20, 20, 5, 5, false};  // quick to read; the standard fits
-
 // The free LOD records (1, 4) are listed by Skinwright always, by Rigwright outside a check run.
 TEST(HeaderDatabase, WritesBackTheBytesItRead) {
   const HeaderSpec standard = StandardHeaderSpec();
-  HeaderSpec full = standard;
-  // Every table at the tiny limits, every list full; odd floats: NaNs with payloads, -0, a denormal.
+  HeaderSpec full = standard;  // tables at the tiny limits, lists full; NaNs with payloads, -0, a denormal
   full.colors.resize(10, ColorRecord{{std::bit_cast<float>(0x7FC01234u), -0.0f, std::bit_cast<float>(1u), 2.0f}});
   full.palettes.resize(20, TestPalette(77));
   for (uint32_t i = 0; i < kPaletteEntries; ++i) full.palettes[19].entries[i][3] = static_cast<uint8_t>(i);
   full.textures.resize(10, TextureRecord{1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
   full.lods.resize(20, LodRecord{1, 2, 3, 4, 5});
   full.parents[2].lodRefs.resize(10, LodRefSpec{-7, std::bit_cast<float>(0xFF800001u)});
-  full.parents.resize(5, full.parents[2]);
-  full.trailingBytes = {1, 2, 3, 4, 5};  // not written back
+  full.parents.resize(5, full.parents[2]), full.trailingBytes = {1, 2, 3, 4, 5};  // not written back
   const std::tuple<const HeaderLimits*, bool, HeaderSpec, Free> cases[] = {
       {&kRigwrightLimits, false, standard, {1, 4}}, {&kRigwrightLimits, true, standard, {}},
       {&kSkinwrightLimits, true, standard, {1, 4}}, {&kTinyLimits, false, full, {1, 4}}};
@@ -42,11 +33,10 @@ TEST(HeaderDatabase, WritesBackTheBytesItRead) {
     ASSERT_EQ(ReadHeaderDatabase(BuildHeaderFile(file), db, checkRun), kReadOk);
     EXPECT_EQ(std::tuple(db.lodCountAtRead, db.freeLodCount, db.FreeLodList), std::tuple(file.lods.size(), 2u, listed));
     const Bytes bytes = WriteHeaderDatabase(db), read = BuildHeaderFile(file);
-    EXPECT_EQ(bytes, Bytes(read.begin(), read.end() - file.trailingBytes.size()));
-    EXPECT_EQ(bytes.capacity(), bytes.size());  // reserved exactly, once
+    EXPECT_EQ(std::pair(bytes, bytes.capacity()),
+              std::pair(Bytes(read.begin(), read.end() - file.trailingBytes.size()), bytes.size()));
   }
 }
-
 // What a failed read did not reach is zero, whatever the read before left. A row: the change, the status,
 // the counts (colours, palettes, textures, LOD records, parents), the section whose count stopped it, lodWord.
 TEST(HeaderDatabase, EachStatusLeavesItsCountsAndZeroPastWhereTheReadStopped) {
@@ -87,7 +77,6 @@ TEST(HeaderDatabase, EachStatusLeavesItsCountsAndZeroPastWhereTheReadStopped) {
               std::tuple(stop > 3 ? 2u : 0u, stop > 3 ? Free({1, 4}) : Free(), 0u));
   }
 }
-
 // A file cut anywhere is read as zero words and 0xFF bytes past the cut; a cut before a bound gives its status.
 TEST(HeaderDatabase, EveryCutOfTheFileStopsWithTheStatusOfTheSectionItCuts) {
   const HeaderOffsets at = OffsetsOf(StandardHeaderSpec());
@@ -99,13 +88,12 @@ TEST(HeaderDatabase, EveryCutOfTheFileStopsWithTheStatusOfTheSectionItCuts) {
       {SIZE_MAX, kReadOk}};
   HeaderDatabase db(kTinyLimits);
   for (size_t length = 0; length <= file.size(); ++length) {
-    const auto cutBefore = [&](const std::pair<size_t, ReadStatus>& bound) { return length < bound.first; };
     const ReadStatus status = ReadHeaderDatabase(std::span(file).first(length), db, false);
-    ASSERT_EQ(status, std::find_if(std::begin(bounds), std::end(bounds), cutBefore)->second) << length;
+    ASSERT_EQ(status, std::find_if(std::begin(bounds), std::end(bounds), [&](auto& b) { return length < b.first; })
+                          ->second) << length;
     ASSERT_EQ(IsSafeToWriteBack(status, db), status == kReadOk) << length;
   }
 }
-
 // The writer lowers counts above the limits, in memory too, and never past the records a table holds.
 TEST(HeaderDatabase, TheWriterKeepsCountsWithinTheLimitsAndTheTables) {
   HeaderDatabase db(HeaderLimits{3, 3, 6, 4, 5, 5, 7, 7, 2, 2, false});  // 6 palettes allowed, 4 held
@@ -122,7 +110,6 @@ TEST(HeaderDatabase, TheWriterKeepsCountsWithinTheLimitsAndTheTables) {
                                      p.slotCount, p.dynamicCount, p.lodRefCount}),
             (std::array<uint32_t, 8>{3, 4, 5, 7, 2, 25, 10, 10}));
 }
-
 // Past the end a reader yields 0 for a word, 0xFF for a byte; a value cut off by the end uses its bytes up.
 TEST(ByteStream, ReadsAndWritesLittleEndianWithinTheBuffer) {
   const Bytes bytes = {0xAB, 0xFF, 0xFE, 0x78, 0x56, 0x34, 0x92, 0x00, 0x00, 0x80, 0xBF};
@@ -137,8 +124,7 @@ TEST(ByteStream, ReadsAndWritesLittleEndianWithinTheBuffer) {
   r.ReadLong(), s.Skip(3), s.ReadBytes(block);
   EXPECT_EQ((std::tuple{r.ReadPastEnd(), r.ReadShort(), r.ReadPastEnd(), r.ReadByte(), r.ReadLong()}),
             std::tuple(false, uint16_t{0}, true, uint8_t{0xFF}, 0u));
-  EXPECT_EQ((std::tuple{block, s.ReadPastEnd(), s.ReadByte()}),
-            std::tuple(Bytes{4, 5, 0xFF, 0xFF}, true, uint8_t{0xFF}));
+  EXPECT_EQ((std::tuple{block, s.ReadPastEnd(), s.ReadByte()}), std::tuple(Bytes{4, 5, 255, 255}, true, uint8_t{255}));
   for (size_t reserved : {0, 3, 1000}) {  // the writer grows past a reservation, or keeps only what it wrote
     ByteWriter out;
     out.Reserve(reserved);
@@ -151,41 +137,26 @@ TEST(ByteStream, ReadsAndWritesLittleEndianWithinTheBuffer) {
     EXPECT_EQ(out.TakeBytes(), Bytes{7});
   }
 }
-
-// Its files announce a byte they never give, as a file cut while it is read.
-struct CutPlatform : RecordingPlatform {
-  struct CutFile : File {
-    size_t Read(void*, size_t) override { return 0; }
-    std::optional<uint64_t> Size() override { return 1; }
-    bool Write(const void*, size_t) override { return false; }
-    bool Seek(uint64_t) override { return false; }
-    bool Flush() override { return false; }
-    bool Close() override { return true; }
-  };
-  std::unique_ptr<File> OpenFile(const std::string&, OpenMode) override { return std::make_unique<CutFile>(); }
-};
-
 TEST(HeaderFile, LoadsAndNamesTheFileInEachFailure) {
   TempFolder folder;
   const std::string path = folder / "ZarnoObj.hdr", cannotRead = "Can not read ZarnoObj.hdr: " + path;
-  RecordingPlatform platform;
-  CutPlatform cut;
   HeaderDatabase db(kSkinwrightLimits);
-  const auto load = [&](Platform& on, uint8_t lodRefCount, size_t palettes) {
+  const auto load = [&](bool readFails, uint8_t lodRefCount, size_t palettes) {
     HeaderSpec recipe = StandardHeaderSpec();
     recipe.parents[2].lodRefCount = lodRefCount, recipe.palettes.resize(palettes);
     EXPECT_TRUE(WriteFile(path, BuildHeaderFile(recipe)));
-    const HeaderLoadResult r = LoadHeaderDatabase(on, path, db, false);
+    RecordingPlatform platform;
+    if (readFails) platform.FailNth(op::kRead, "");
+    const HeaderLoadResult r = LoadHeaderDatabase(platform, path, db, false);
     return std::tuple(r.outcome, r.status, r.safeToWrite, DescribeLoadFailure(r, path).value_or("fine"));
   };
   using enum HeaderLoadOutcome;
-  EXPECT_EQ(load(platform, 3, 14),
+  EXPECT_EQ(load(false, 3, 14),
             std::tuple(kRead, kTruncated, false, cannotRead + " (the file ends before its last parent's lists)"));
-  EXPECT_EQ(load(platform, 2, 0), std::tuple(kRead, kBadPaletteCount, true, "fine"));
-  EXPECT_EQ(load(cut, 2, 14), std::tuple(kCannotRead, kReadOk, false, cannotRead + " (the file could not be read)"));
+  EXPECT_EQ(load(false, 2, 0), std::tuple(kRead, kBadPaletteCount, true, "fine"));
+  EXPECT_EQ(load(true, 2, 14), std::tuple(kCannotRead, kReadOk, false, cannotRead + " (the file could not be read)"));
   EXPECT_EQ(db.paletteCount, 0u);  // the reader never ran
 }
-
 // A journal's renames are finished (some may be done) and every ".new" file left goes, also beside a retired
 // journal; a journal that names a file it may not list is not followed, and nothing goes.
 TEST(ReplacementJournal, RecoveryFinishesAJournalAndFollowsOnlyTheNamesItMayList) {
@@ -193,8 +164,7 @@ TEST(ReplacementJournal, RecoveryFinishesAJournalAndFollowsOnlyTheNamesItMayList
   const Files old = {{"ZarnoObj.hdr", "old"}, {"ZarnoObj.lod", "old"}};
   std::vector<std::tuple<Files, bool, Files>> cases = {
       {{{"ZarnoObj.hdr", "old"}, {"ZarnoObj.lod", "old"}, {"ZarnoObj.hdr.new", "x"}, {"ZarnoObj.tex.new", "x"},
-        {"ZarnoObj/5.dds.new", "x"}, {"ZarnoObj.journal.new", "ZarnoObj.hdr\n"}},
-       true, old},
+        {"ZarnoObj/5.dds.new", "x"}, {"ZarnoObj.journal.new", "ZarnoObj.hdr\n"}}, true, old},
       {{{"ZarnoObj.hdr", "old"}, {"ZarnoObj.lod", "new"}, {"ZarnoObj.hdr.new", "new"}, {"ZarnoObj/57.dds.new", "new"},
         {"ZarnoObj/8.dds.new", "x"}, {"ZarnoObj.tex.new", "x"},
         {"ZarnoObj.journal", "ZarnoObj.lod\nZarnoObj.hdr\nZarnoObj/57.dds\n"}},
@@ -214,13 +184,10 @@ TEST(ReplacementJournal, RecoveryFinishesAJournalAndFollowsOnlyTheNamesItMayList
     RecordingPlatform platform;
     EXPECT_EQ(RecoverReplacement(platform, folder.Path().string() + "/"), recovered) << i;
     Files found;
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder.Path())) {
-      std::ifstream in(entry.path(), std::ios::binary);
-      if (entry.is_regular_file()) found[fs::relative(entry, folder.Path())] = {std::istreambuf_iterator(in), {}};
-    }
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder.Path()))
+      if (entry.is_regular_file()) found[fs::relative(entry, folder.Path())] = ReadFileText(entry.path());
     EXPECT_EQ(found, after) << i;
   }
 }
-
 }  // namespace
 }  // namespace zarno

@@ -1,19 +1,13 @@
 // The reader of Wine's system.reg: keys, values, escapes, case, damaged text, and a prefix's drive paths.
 #include "core/wine_registry_posix.h"
-
 #include <gtest/gtest.h>
-
 #include <filesystem>
-
 #include "tests/support/kit.h"
-
 namespace zarno {
 namespace {
-
 namespace fs = std::filesystem;
 using Found = std::optional<std::string>;
 constexpr const char* kKey = "Software\\Vantorelle\\Orvane\\4.0";
-
 // As Wine writes it, with neighbouring keys whose values must not be taken.
 constexpr const char* kSystemReg = R"(WINE REGISTRY Version 2
 [Software\\Vantorelle\\Orvane] 1700000000
@@ -52,7 +46,6 @@ constexpr const char* kSystemReg = R"(WINE REGISTRY Version 2
 [Software\\Vantorelle\\Orvane\\4.0] 1700000004
 "again"="a key may come twice"
 )";
-
 TEST(FindRegistryString, FollowsTheRulesOfTheFile) {
   const std::pair<const char*, Found> values[] = {  // of kKey
       {"objectDir", "Z:\\home\\me\\objects"}, {"OBJECTDIR", "Z:\\home\\me\\objects"}, {"", "default value"},
@@ -75,17 +68,13 @@ TEST(FindRegistryString, FollowsTheRulesOfTheFile) {
   EXPECT_EQ(*FindRegistryString(crlf, kKey, "o") + *FindRegistryString(crlf, kKey, "c"), "C:\\xab");
   // Cut anywhere, the text is never read past its end (each cut is a buffer of its own); a cut string is no value.
   const std::string full = kSystemReg;
-  for (size_t size = 0; size < full.size(); ++size) {
-    const std::string cut = full.substr(0, size);
-    for (const char* value : {"continued", "lonely", "noSign", ""}) (void)FindRegistryString(cut, kKey, value);
-  }
+  for (size_t size = 0; size < full.size(); ++size)
+    for (const char* v : {"continued", "lonely", "noSign", ""}) (void)FindRegistryString(full.substr(0, size), kKey, v);
   EXPECT_EQ(FindRegistryString(full.substr(0, full.find("\\xde00")), kKey, "lonely"), std::nullopt);
 }
-
 // Drive paths go through the prefix's links. A value is mapped to this system's path; one that is missing, too
 // long for the host's buffer (in characters) or on a drive without a link leaves the result as it was.
 TEST(WinePrefix, MapsDrivePathsAndReadsTheValue) {
-  // Drive C: is the prefix's drive_c (a relative link with a trailing slash), Z: the root, A: a long link.
   TempFolder folder;
   const fs::path dir = folder / "prefix";
   const std::string prefix = dir, longTarget = "/" + std::string(300, 'l');
@@ -110,8 +99,7 @@ TEST(WinePrefix, MapsDrivePathsAndReadsTheValue) {
   std::string value;
   for (const auto& [systemReg, expected] : cases) {
     ASSERT_TRUE(WriteFile(dir / "system.reg", {reinterpret_cast<const uint8_t*>(systemReg.data()), systemReg.size()}));
-    value = "before";
-    EXPECT_TRUE(ReadWineRegistryValue(prefix, kKey, "objectDir", value));
+    EXPECT_TRUE(ReadWineRegistryValue(prefix, kKey, "objectDir", value = "before"));
     EXPECT_EQ(value, expected) << systemReg;
   }
   fs::remove(dir / "system.reg");
@@ -124,6 +112,5 @@ TEST(WinePrefix, MapsDrivePathsAndReadsTheValue) {
                         WinePrefixFolder(nullptr, nullptr)}),
             (std::array<Found, 5>{"/opt/wine", "/me/.wine", "/me/.wine", {}, {}}));
 }
-
 }  // namespace
 }  // namespace zarno

@@ -1,5 +1,4 @@
-// The libFuzzer target of every reader of untrusted bytes: byte 0 picks the reader, byte 1 is its mode, the rest
-// its input. No input may fault; a failed property aborts, so that the fuzzer keeps the input.
+// Every reader of untrusted bytes: byte 0 picks the reader, byte 1 is its mode; a failed property aborts.
 #include <cstdio>
 #include <cstdlib>
 #include <numeric>
@@ -18,14 +17,12 @@ struct QuietPlatform : PosixPlatform {  // drops the box of a parent index outsi
   QuietPlatform() : PosixPlatform("fuzz", false) {}
   void ShowMessageBox(std::string_view, std::string_view, BoxIcon, bool) override {}
 };
-// Header tables related as in the programs, but small: the real ones take tens of megabytes to clear per read.
-constexpr HeaderLimits kHeaderLimits[] = {{16, 16, 20, 22, 32, 32, 64, 64, 24, 26, false},
-    {32, 32, 24, 26, 40, 40, 64, 64, 32, 34, true}, {8, 8, 20, 16, 8, 8, 16, 16, 8, 8, false},
-    {4, 4, 2, 4, 4, 4, 4, 4, 4, 6, true}};
+// Small tables: the real ones take tens of megabytes to clear per read.
+constexpr HeaderLimits kHeaderLimits[] = {{16, 16, 20, 22, 32, 32, 64, 64, 24, 26, false}, {32, 32, 24, 26, 40, 40,
+    64, 64, 32, 34, true}, {8, 8, 20, 16, 8, 8, 16, 16, 8, 8, false}, {4, 4, 2, 4, 4, 4, 4, 4, 4, 6, true}};
 constexpr HeaderLimits kBmpLimits{4, 4, 16, 16, 4, 4, 4, 4, 4, 4, true};  // 14 fixed palettes, 2 free places
 constexpr uint32_t kParents = 3;  // parentCount before each install-parent file
-// What lives across inputs as across a run's files: among others the parents whose distances the class runs keep
-// reordering and the palettes 14 and 15 that the BMP runs keep adding.
+// What lives across inputs as across a run's files.
 struct Kept {
   std::vector<HeaderDatabase> first{std::begin(kHeaderLimits), std::end(kHeaderLimits)}, second = first;
   QuietPlatform platform;
@@ -43,8 +40,7 @@ struct Kept {
     for (int k = 0; k < 16; ++k) std::iota(palettes.PaletteTable[k].red, std::end(palettes.PaletteTable[k].red), 7 * k);
   }
 } kept;
-// ZarnoObj.hdr, mode bit 0 a check run, bits 1-2 the tables: tables safe to write back give a file that reads
-// back alike and writes back unchanged.
+// ZarnoObj.hdr, mode bit 0 a check run, bits 1-2 the tables: what is safe to write back reads back alike.
 void Header(uint8_t mode, Bytes file) {
   HeaderDatabase &db = kept.first[mode >> 1 & 3], &again = kept.second[mode >> 1 & 3];
   const ReadStatus status = ReadHeaderDatabase(file, db, mode & 1);
@@ -53,8 +49,8 @@ void Header(uint8_t mode, Bytes file) {
   const std::vector<uint8_t> written = WriteHeaderDatabase(db);
   CHECK(ReadHeaderDatabase(written, again, mode & 1) == status && WriteHeaderDatabase(again) == written);
 }
-// Install-parent files, mode bit 0 a check run, bit 1 the file read twice (a duplicate), bits 2-7 the header's LOD
-// count: a parent taken lies in the table and under parentCount; a skipped one changes no count, names no model.
+// Install-parent files, mode bit 0 a check run, bit 1 read twice, bits 2-7 the LOD count: a parent taken lies in
+// the table and under parentCount; a skipped one changes no count, names no model.
 void InstallParent(uint8_t mode, Bytes file) {
   ModelJobState& state = kept.parsers[mode & 1];
   state.db.parentCount = kParents, state.db.lodCountAtRead = mode >> 2, state.lastParentIndex = -1;
@@ -66,8 +62,7 @@ void InstallParent(uint8_t mode, Bytes file) {
     if (pass == 1 && p >= 0) state.db.ParentTable[size_t(p)] = {}, state.db.ParentLists[size_t(p)] = {};
   }
 }
-// Orvane4.ct and the distance adjustment it drives, mode filterA (bits 0-3) and filterB (bits 4-7), 15 = any: a
-// file is read exactly when it holds its count and every record announced (and is left empty when not).
+// Orvane4.ct and the distances, mode the two filters (15: any): read exactly when it holds every record announced.
 void ClassTable(uint8_t mode, Bytes file) {
   ClassDatabase classes;
   const bool read = ParseClassTable(file, classes) == ClassTableParse::kRead;
@@ -77,8 +72,8 @@ void ClassTable(uint8_t mode, Bytes file) {
   const auto filter = [](int nibble) { return nibble == 15 ? -1 : nibble; };
   AdjustLodDistances(classes, {filter(mode & 15), filter(mode >> 4)}, {}, kept.parents);
 }
-// BMP images, mode bit 0 one free palette place, bit 1 the image's own table added first: a readable image gives
-// width x rows pixels, no rows past its own; an added palette is found at its number or below; a full table takes none.
+// BMP images, mode bit 0 one free palette place, bit 1 its own table added first: pixels of its rows only; an added
+// palette is found at its number or below; a full table takes none.
 void Bmp(uint8_t mode, Bytes file) {
   HeaderDatabase& db = kept.palettes;
   DibColorCount(file);
@@ -96,14 +91,13 @@ void Bmp(uint8_t mode, Bytes file) {
   const bool added = AddBitmapPalette(file, db);
   CHECK(db.paletteCount == before + added && (!added || before < kBmpLimits.paletteLimit));
 }
-// LZSS: the input compressed (by an encoder kept across inputs) is the reference encoder's stream.
+// LZSS by an encoder kept across inputs: the reference encoder's stream.
 void Lzss(uint8_t, Bytes input) {
   std::vector<uint8_t> stream(LzssWorstCaseSize(input.size()));
   stream.resize(kept.encoder.Compress(input, stream));
   CHECK((input.empty() || !stream.empty()) && stream == LzssCompressReference(input));
 }
-// Both programs' argument lines and the folders resolved from them: a folder is given exactly when the line holds a
-// '~', the object folder only after the content folder; switches need an '@' and their word right after it.
+// Both programs' argument lines: a folder is given exactly for a '~', the object folder only after the content one.
 void ArgumentLine(uint8_t, Bytes bytes) {
   const std::string_view line(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   const std::optional<std::string_view> switchText = SwitchText(line);
