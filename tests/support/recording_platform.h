@@ -18,12 +18,9 @@
 namespace zarno {
 
 struct MessageBoxRecord {
-  std::string text, caption;
-  BoxIcon icon = BoxIcon::kNone;
-  bool ownedByMainWindow = false;
+  std::string text, caption; BoxIcon icon = BoxIcon::kNone; bool ownedByMainWindow = false;
   bool operator==(const MessageBoxRecord&) const = default;
 };
-
 struct ProgressCall {
   enum class Kind { kOpen, kSetRange, kSetPosition, kClose } kind;
   int64_t value = 0;  // the stage, maximum or position; 0 for kClose
@@ -40,8 +37,7 @@ inline constexpr std::string_view kFindFiles = "FindFiles", kFileSize = "FileSiz
 
 struct Operation {
   std::string_view kind;
-  std::string path;    // the pattern, path, or source of a copy or replacement
-  std::string target;  // the destination of a copy or replacement
+  std::string path, target;  // the pattern, path, or source; the destination of a copy or replacement
   bool failed = false;
 };
 
@@ -74,7 +70,6 @@ class RecordingPlatform : public PosixPlatform {
   // Only the `nth` operation of `kind` (empty: any) whose path ends with `pathEnd`.
   void FailNth(std::string_view kind, std::string pathEnd, int nth = 1);
   void SetAfterOperation(std::function<void(const Operation&)> callback) { after_ = std::move(callback); }
-  bool FailedAny(std::string_view kind = {}) const;
   std::string Describe() const;  // one line per operation, for messages
   size_t LargestTransfer() const { return largestTransfer_; }  // the largest single Read or Write
 
@@ -113,28 +108,26 @@ class RecordingPlatform : public PosixPlatform {
 
   // Counts one operation; false when it is to fail. `needsRoom`: a full disk stops it.
   bool Allow(std::string_view kind, const std::string& path, bool needsRoom, const std::string& target = {});
-  // Calls the after-operation callback for the last operation counted.
-  void Done() { if (after_) after_(operations_.back()); }
+  // Calls the after-operation callback for the last operation counted; gives back `result`.
+  template <class T> T Done(T result) { if (after_) after_(operations_.back()); return result; }
   void NoteTransfer(size_t size) { largestTransfer_ = std::max(largestTransfer_, size); }
 
  private:
   std::vector<MessageBoxRecord> messageBoxes_;
-  int32_t beeps_ = 0;
-  std::vector<std::string> failures_;
+  std::vector<std::string> failures_, waitNotes_;
   std::vector<ProgressCall> progressCalls_;
   std::map<std::string, std::string> registry_;
-  bool registryKeyUnavailable_ = false;
   std::optional<std::string> currentDirectory_;
   std::vector<Operation> operations_;
   FaultMode mode_ = FaultMode::kNone;
-  size_t faultAt_ = 0;
   Rule rule_;
   std::function<void(const Operation&)> after_;
-  size_t largestTransfer_ = 0;
   std::optional<LockAttempt> lockAttempt_;
   std::string inUse_;
+  int32_t beeps_ = 0;
+  bool registryKeyUnavailable_ = false;
+  size_t faultAt_ = 0, largestTransfer_ = 0;
   uint64_t slept_ = 0;
-  std::vector<std::string> waitNotes_;
 };
 
 }  // namespace zarno
