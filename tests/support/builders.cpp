@@ -145,7 +145,6 @@ BmpSpec StandardTextureBmp(int32_t width, int32_t height, uint32_t paletteK, uin
   return {width, height, 8, 0, 0, true, 40, StandardPaletteColors(paletteK),
           RowsOf(MakeTextureImage(columns, size_t(height), seed), columns), {}};
 }
-
 // Square cells of about an eighth of the width (8 to 128 pixels): out of 20, 6 flat, 7 gradients (in 1/16 steps
 // per pixel), 3 tiled patterns, 3 noisy gradients, 1 noise; 1 pixel in 128 of flat and gradient ones is off by 1.
 std::vector<uint8_t> MakeTextureImage(size_t width, size_t height, uint64_t seed) {
@@ -264,7 +263,6 @@ struct Reference {
   }
 };
 }  // namespace
-
 std::vector<uint8_t> LzssCompressReference(std::span<const uint8_t> input) {
   Reference coder;
   coder.tree[kRoot].larger = 1, coder.tree[1].parent = kRoot;

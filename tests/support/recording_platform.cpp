@@ -11,7 +11,6 @@ std::string RegistryName(const std::string& keyPath, const std::string& valueNam
   for (char& c : name) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
   return name;
 }
-
 // An open file whose every operation the platform counts; a failed one does not reach the file, except a
 // close, which lets the file go as the system's does.
 class CountedFile : public File {
@@ -33,7 +32,6 @@ class CountedFile : public File {
     const bool allowed = Allow(op::kClose, writes_);
     return Finish(inner_->Close() && allowed);
   }
-
  private:
   bool Allow(std::string_view kind, bool needsRoom = false) { return platform_.Allow(kind, path_, needsRoom); }
   template <class T> T Finish(T result) { return platform_.Done(std::move(result)); }
@@ -43,7 +41,6 @@ class CountedFile : public File {
   bool writes_;
 };
 }  // namespace
-
 std::ostream& operator<<(std::ostream& out, const MessageBoxRecord& box) {
   return out << "{\"" << box.text << "\", \"" << box.caption << "\", icon " << int(box.icon)
              << (box.ownedByMainWindow ? ", owned" : "") << "}";
@@ -57,7 +54,6 @@ std::ostream& operator<<(std::ostream& out, const Operation& o) {
   if (!o.target.empty()) out << ", \"" << o.target << "\"";
   return out << ")" << (o.failed ? " failed" : "");
 }
-
 RecordingPlatform::RecordingPlatform(std::string programName)
     : PosixPlatform(std::move(programName), false), currentDirectory_(PosixPlatform::CurrentDirectory()) {}
 void RecordingPlatform::SetRegistryValue(const std::string& keyPath, const std::string& valueName,
@@ -90,7 +86,6 @@ std::string RecordingPlatform::Describe() const {
   for (size_t i = 0; i < operations_.size(); ++i) text << i + 1 << ' ' << operations_[i] << '\n';
   return text.str();
 }
-
 std::vector<std::string> RecordingPlatform::FindFiles(const std::string& pattern) {
   return Done(Allow(op::kFindFiles, pattern, false) ? PosixPlatform::FindFiles(pattern) : std::vector<std::string>{});
 }
