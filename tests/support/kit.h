@@ -15,14 +15,12 @@
 #include "core/header_database.h"
 
 namespace zarno {
-
 // Appends each value little-endian in `size` bytes, a float as its bits: the kit's own encoder.
 template <class T> uint32_t LeWord(T value) { return static_cast<uint32_t>(value); }
 inline uint32_t LeWord(float value) { return std::bit_cast<uint32_t>(value); }
 template <class... Values> void PutLe(std::vector<uint8_t>& out, int size, Values... values) {
   for (uint32_t word : {LeWord(values)...}) for (int i = 0; i < size; ++i) out.push_back(uint8_t(word >> 8 * i));
 }
-
 // ZarnoObj.hdr. A count written is its list's size unless an override gives another value; the lists are
 // written as held either way, so a test can make counts and data disagree.
 struct PaletteSpec { std::array<std::array<uint8_t, 4>, kPaletteEntries> entries{}; uint32_t palWord0 = 0, palWord1 = 0; };
@@ -49,14 +47,12 @@ PaletteSpec TestPalette(uint32_t k);  // each k a palette of its own
 // Palettes TestPalette(0..13), 6 LOD records (1 and 4 free) whose blobs lie in ZarnoObj.lod as installation leaves
 // them, 3 parents referring to LOD records 0, 2, 3 and 5 (5 still to install); lodWord 12000 reads back unchanged.
 HeaderSpec StandardHeaderSpec();
-
 // ZarnoObj.lod: BlobBytes(k, fileSize) at the offset of every record k with a size, kLodFillerByte (which
 // installation never writes) elsewhere, up to the end of the last blob. PatternBytes differ by seed.
 inline constexpr uint8_t kLodFillerByte = 0xEE;
 std::vector<uint8_t> PatternBytes(uint32_t seed, size_t size);
 inline std::vector<uint8_t> BlobBytes(uint32_t index, uint32_t size) { return PatternBytes(0x10000 + index, size); }
 std::vector<uint8_t> BuildLodFile(const HeaderSpec& recipe);
-
 // <root>/Objects/ZarnoObj.hdr, <root>/Objects/ZarnoObj.lod, <root>/Models/.
 struct ObjectFolder { std::filesystem::path root, objectDir, modelDir, hdrPath, lodPath; };
 inline ObjectFolder ObjectFolderAt(const std::filesystem::path& root) {
@@ -83,7 +79,6 @@ class TempFolder {
  private:
   std::filesystem::path path_;
 };
-
 // Install-parent files as a model author writes them.
 struct IhrLodEntry {
   float distance = 1000.0f; int32_t lodNumber = -1;
@@ -104,7 +99,6 @@ inline bool WriteIhrFile(const std::filesystem::path& path, const IhrSpec& recip
   const std::string text = BuildIhrText(recipe);
   return WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
 }
-
 // BMP images, well-formed or broken on purpose: every field is written as given.
 struct BmpColor { uint8_t red = 0, green = 0, blue = 0, reserved = 0; };  // held as blue, green, red, reserved
 struct BmpSpec {
@@ -123,7 +117,6 @@ inline std::vector<BmpColor> StandardPaletteColors(uint32_t k) { return ColorsOf
 std::vector<std::vector<uint8_t>> RowsOf(const std::vector<uint8_t>& flat, size_t width);
 // 8 bits, pixels MakeTextureImage(width, height, seed), palette k of StandardHeaderSpec() as colour table.
 BmpSpec StandardTextureBmp(int32_t width, int32_t height, uint32_t paletteK, uint64_t seed);
-
 // Orvane4.ct. Bytes the reader does not keep are `filler` (the f32 at record offset 24 is `droppedFloat`), so
 // a reader looking in the wrong place finds values no test expects.
 struct ClassSpec {
@@ -139,7 +132,6 @@ struct ClassTableSpec {
 std::vector<uint8_t> BuildClassTableFile(const ClassTableSpec& recipe);
 // `parents` in slots 0, 1, ... (the rest 0), idBytes[1] and selectorByte as given.
 ClassSpec ClassNaming(std::vector<uint16_t> parents, uint8_t idByte1 = 0, uint8_t selectorByte = 0);
-
 // Deterministic data, the same on every platform: SplitMix64, free of the standard distributions.
 class FixtureRandom {
  public:
@@ -163,5 +155,4 @@ inline std::vector<uint8_t> MakeRandomBytes(size_t length, uint64_t seed) {  // 
 }
 // The plain reference the product's LZSS encoder must match byte for byte.
 std::vector<uint8_t> LzssCompressReference(std::span<const uint8_t> input);
-
 }  // namespace zarno

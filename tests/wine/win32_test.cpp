@@ -13,21 +13,17 @@
 #include "resources/resource_ids.h"
 #include <commctrl.h>  // after windows.h, which it needs
 using namespace zarno;
-
 int failed = 0;
 #define CHECK(c) ((c) ? void() : void((++failed, std::printf("FAILED line %d: %s\n", __LINE__, #c))))
-
 std::string Text(HWND window) { char text[300] = {}; return {text, size_t(::GetWindowTextA(window, text, 300))}; }
 HWND MainWindow() { return ::FindWindowA("MainWindow", "Test"); }
 std::string boxes;  // the boxes answered, as "<owner>:<caption> "
-
 // Presses OK in the message boxes (the dialogs without a bar) of a process.
 void AnswerBoxes(DWORD processId) {
   ::EnumWindows([](HWND window, LPARAM id) -> BOOL {
     DWORD process = 0;
-    ::GetWindowThreadProcessId(window, &process);
     char name[16] = {};
-    ::GetClassNameA(window, name, sizeof name);
+    ::GetWindowThreadProcessId(window, &process), ::GetClassNameA(window, name, sizeof name);
     if (process == DWORD(id) && ::IsWindowVisible(window) && name == std::string("#32770") &&
         ::GetDlgItem(window, IDC_PROGRESS_BAR) == nullptr) {
       const HWND owner = ::GetWindow(window, GW_OWNER);
@@ -37,7 +33,6 @@ void AnswerBoxes(DWORD processId) {
     return TRUE;
   }, LPARAM(processId));
 }
-
 int RunAnswering(const char* program) {
   char line[32768] = {};
   ::GetEnvironmentVariableA("ZARNO_LINE", line, sizeof line);
@@ -52,7 +47,6 @@ int RunAnswering(const char* program) {
   }
   return int(code);
 }
-
 // The progress dialog: owned by the main window, visible, frameless; its bar's position, range, colours
 // and smoothness; its labels.
 std::string Dialog(HWND dialog) {
@@ -68,7 +62,6 @@ std::string Dialog(HWND dialog) {
                 (::GetWindowLongA(bar, GWL_STYLE) & PBS_SMOOTH) > 0);
   return text + Text(::GetDlgItem(dialog, IDC_PROGRESS_TITLE)) + "|" + Text(::GetDlgItem(dialog, IDC_PROGRESS_NOTE));
 }
-
 void CheckJob(Win32Platform& platform) {
   CHECK(MainWindow() != nullptr && !::IsWindowVisible(MainWindow()));
   platform.ShowMessageBox("text", "owned", BoxIcon::kHand, true);
@@ -79,15 +72,13 @@ void CheckJob(Win32Platform& platform) {
     const HWND dialog = ::FindWindowA("#32770", title.c_str());
     CHECK(Dialog(dialog) == "111 0/0-100 00ffff 606000 1 " + title + "|");
     ::SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);  // Escape leaves the dialog open
-    platform.ProgressSetRange(40);
-    platform.ProgressSetPosition(17);
+    platform.ProgressSetRange(40), platform.ProgressSetPosition(17);
     CHECK(Dialog(dialog) == "111 17/0-40 00ffff 606000 1 " + title + "|");
     platform.ProgressClose();
     CHECK(!::IsWindow(dialog));
   }
   platform.RequestClose();
 }
-
 // The steps the shell ran (c: creation, j: job), its exit code, and whether the main window is left.
 std::string RunShell(bool created, void (*job)(Win32Platform&)) {
   Win32Platform platform;
@@ -96,7 +87,6 @@ std::string RunShell(bool created, void (*job)(Win32Platform&)) {
       [&] { return (steps += MainWindow() ? "c" : "c?"), created; }, [&] { steps += "j", job(platform); }});
   return steps + std::to_string(code) + (MainWindow() ? " window left" : "");
 }
-
 // A value is taken when its text, up to its first null, fits 256 bytes with that null; the key is
 // created when missing.
 void CheckRegistry() {
@@ -113,14 +103,12 @@ void CheckRegistry() {
     CHECK(platform.ReadRegistryValue(key, "v", value) && value == (taken ? data : "kept"));
   }
 }
-
 struct FaultyPlatform : Win32Platform {
   int failing = 0, calls = 0;  // the ReplaceFile call that fails, from 1
   bool ReplaceFile(const std::string& from, const std::string& to) override {
     return ++calls != failing && Win32Platform::ReplaceFile(from, to);
   }
 };
-
 // The first two bytes of the store, the header, their ".new" files, the journal and its ".new" name.
 std::string State(const std::string& folder) {
   std::string state, text;
@@ -130,7 +118,6 @@ std::string State(const std::string& folder) {
   }
   return state;
 }
-
 // The renames: the journal's, the store's, the header's, the journal's retirement; then a restart.
 void CheckReplacement() {
   const PendingFile files[] = {{"ZarnoObj.lod"}, {"ZarnoObj.hdr"}};
@@ -149,7 +136,6 @@ void CheckReplacement() {
     CHECK(RecoverReplacement(restarted, folder) && State(folder) == (failing == 1 ? kept : replaced));
   }
 }
-
 int main(int argc, char** argv) {
   if (argc == 2) return RunAnswering(argv[1]);
   static std::atomic<bool> done = false;
@@ -161,10 +147,8 @@ int main(int argc, char** argv) {
   CHECK(RunShell(true, nullptr) == "0");  // the class is still registered
   ::UnregisterClassA("MainWindow", ::GetModuleHandleA(nullptr));
   CHECK(RunShell(false, nullptr) == "c0");
-  CheckRegistry();
-  CheckReplacement();
-  done = true;
-  ::WaitForSingleObject(answerer, INFINITE);
+  CheckRegistry(), CheckReplacement();
+  done = true, ::WaitForSingleObject(answerer, INFINITE);
   CHECK(boxes == "main:owned none:unowned none:Error none:Error ");
   std::printf("win32_test: %d failed checks\n", failed);
   return failed != 0;
