@@ -471,9 +471,10 @@ class PosixFileLock : public FileLock {
 LockAttempt PosixPlatform::TryLockFile(const std::string& path, std::unique_ptr<FileLock>& lock) {
   const std::string resolved = ResolveCaseInsensitive(path);
   // A lock file that is there may be locked through a descriptor for reading
-  // too, which a read-only folder still gives.
-  int fd = ::open(resolved.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) fd = ::open(resolved.c_str(), O_RDONLY | O_CLOEXEC);
+  // too, which a read-only folder still gives. A pipe under its name is no
+  // lock file, and must not block the open.
+  int fd = OpenRegularFile(resolved, O_RDWR | O_CREAT, 0666);
+  if (fd < 0) fd = OpenRegularFile(resolved, O_RDONLY);
   if (fd < 0) return LockAttempt::kUnavailable;
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
     lock = std::make_unique<PosixFileLock>(fd);

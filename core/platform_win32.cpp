@@ -141,6 +141,12 @@ std::unique_ptr<FileView> Win32Platform::ViewFile(const std::string& path) { ret
 
 bool Win32Platform::CopyFile(const std::string& from, const std::string& to) {
   if (!::CopyFileA(from.c_str(), to.c_str(), FALSE)) return false;
+  // CopyFileA takes the source's read-only attribute along, which would keep
+  // the copy from being flushed and later replaced: the copy is our own file.
+  const DWORD attributes = ::GetFileAttributesA(to.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    ::SetFileAttributesA(to.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+  }
   // CopyFileA leaves the copy in the cache; the journal may name it only
   // once it is on the disk.
   HANDLE copy = ::CreateFileA(to.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -136,6 +136,20 @@ void CheckReplacement() {
     CHECK(RecoverReplacement(restarted, folder) && State(folder) == (failing == 1 ? kept : replaced));
   }
 }
+// A read-only source gives a copy that can be replaced; the lock is busy while held; a file held open without
+// sharing is in use by another program.
+void CheckCopyLockAndUse() {
+  Win32Platform platform;
+  std::ofstream("ro.dds") << "dds";
+  ::SetFileAttributesA("ro.dds", FILE_ATTRIBUTE_READONLY);
+  CHECK(platform.CopyFile("ro.dds", "copy.dds") && platform.ReplaceFile("copy.dds", "ro2.dds"));
+  std::unique_ptr<FileLock> lock, second;
+  CHECK(platform.TryLockFile("ZarnoObj.lock", lock) == LockAttempt::kTaken);
+  CHECK(platform.TryLockFile("ZarnoObj.lock", second) == LockAttempt::kBusy && !second);
+  CHECK(platform.InUseByAnotherProgram("ZarnoObj.lock") && !platform.InUseByAnotherProgram("ro2.dds"));
+  lock.reset();
+  CHECK(platform.TryLockFile("ZarnoObj.lock", second) == LockAttempt::kTaken);
+}
 int main(int argc, char** argv) {
   if (argc == 2) return RunAnswering(argv[1]);
   static std::atomic<bool> done = false;
@@ -147,7 +161,7 @@ int main(int argc, char** argv) {
   CHECK(RunShell(true, nullptr) == "0");  // the class is still registered
   ::UnregisterClassA("MainWindow", ::GetModuleHandleA(nullptr));
   CHECK(RunShell(false, nullptr) == "c0");
-  CheckRegistry(), CheckReplacement();
+  CheckRegistry(), CheckReplacement(), CheckCopyLockAndUse();
   done = true, ::WaitForSingleObject(answerer, INFINITE);
   CHECK(boxes == "main:owned none:unowned none:Error none:Error ");
   std::printf("win32_test: %d failed checks\n", failed);
