@@ -245,21 +245,30 @@ TEST_P(FaultTest, EveryFaultLeavesAWholeFolderAndIsTold) {
   }
   std::cout << "fault points: " << kind.name << " " << clean.operations.size() << std::endl;
 }
-// Kills a forked run with SIGKILL right after its `n`th file operation; true when it got to the end first.
-bool RunsThrough(const RunKind& kind, const std::string& line, size_t n) {
+struct WallClockPlatform : RecordingPlatform {  // sleeps for real, and counts
+  using RecordingPlatform::RecordingPlatform;
+  void Sleep(uint32_t ms) override { PosixPlatform::Sleep(ms), RecordingPlatform::Sleep(ms); }
+};
+// Runs `line` in a forked process once a byte can be read from `go` (when given), killed with SIGKILL right after
+// its `killAfter`th file operation. It exits with 10 + the 50 ms waits it made when it ended as a lone run ends
+// (`beeps` beeps, no box), 255 when it did not.
+pid_t Fork(bool rigwright, const std::string& line, int beeps, size_t killAfter = 0, int go = -1) {
   const pid_t pid = fork();
-  if (pid == 0) {
-    RecordingPlatform platform(kind.rigwright ? "rigwright" : "skinwright");
-    platform.SetAfterOperation([&platform, n](const Operation&) {
-      if (platform.Operations().size() == n) kill(getpid(), SIGKILL);
-    });
-    kind.rigwright ? RunRigwright(platform, line) : RunSkinwright(platform, line);
-    _exit(3);
-  }
+  if (pid != 0) return pid;
+  char byte;
+  if (go >= 0 && read(go, &byte, 1) != 1) _exit(2);
+  WallClockPlatform platform(rigwright ? "rigwright" : "skinwright");
+  platform.SetAfterOperation([&](const Operation&) {
+    if (platform.Operations().size() == killAfter) kill(getpid(), SIGKILL);
+  });
+  const bool normal = (rigwright ? RunRigwright : RunSkinwright)(platform, line) == 1 && platform.Beeps() == beeps &&
+                      platform.MessageBoxes().empty();
+  _exit(normal ? 10 + int(std::min<uint64_t>(platform.Slept() / 50, 200)) : 255);
+}
+int Wait(pid_t pid) {  // the child's exit status; -1 when it was killed
   int status = 0;
   EXPECT_EQ(waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFSIGNALED(status) || WEXITSTATUS(status) == 3) << status;
-  return WIFEXITED(status);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 TEST_P(FaultTest, AKillAfterAnyOperationLeavesAWholeFolder) {
   if (!kind.crash) GTEST_SKIP();
@@ -270,7 +279,7 @@ TEST_P(FaultTest, AKillAfterAnyOperationLeavesAWholeFolder) {
   for (; n < 2000 && !HasFailure(); ++n) {
     TempFolder place;
     const fs::path root = Copy(place);
-    if (RunsThrough(kind, Line(root), n)) break;
+    if (Wait(Fork(kind.rigwright, Line(root), kind.closingBeeps, n)) >= 0) break;
     RecordingPlatform quiet;
     Start(quiet, Line(root, true));  // a start that finds nothing to do recovers
     const Snapshot recovered = Take(root / "o");
@@ -285,6 +294,79 @@ TEST_P(FaultTest, AKillAfterAnyOperationLeavesAWholeFolder) {
 }
 INSTANTIATE_TEST_SUITE_P(Runs, FaultTest, testing::ValuesIn(kRunKinds),
                          [](const testing::TestParamInfo<RunKind>& info) { return std::string(info.param.name); });
+// Runs started at the same moment on one object folder: each waits for the other, so afterwards the header holds
+// what both wrote, no two blobs in use overlap, and each ended as a lone run ends. Also a run killed while it holds
+// the lock, and one started right after it.
+class LoadTest : public testing::Test {
+ protected:
+  TempFolder root;
+  const fs::path objects = root / "Objects";
+  std::map<int, Bytes> models;  // parent index → its model's bytes
+  void SetUp() override {
+    fs::create_directories(objects), fs::create_directories(root / "skin");
+    RigObjects(objects, StandardHeaderSpec()), Put(objects / "ZarnoObj.tex", MakeRandomBytes(5500, 3));
+    for (int parent : {3, 4}) {
+      const fs::path content = root / ("rig" + std::to_string(parent));
+      models[parent] = PatternBytes(parent, 3000 + 500 * parent);
+      fs::create_directories(content), Put(content / "m.lod", models[parent]);
+      ASSERT_TRUE(WriteIhrFile(content / "p.ihr", Ihr(parent, {{1000, -1, "m.3ds"}})));
+    }
+    Put(root / "skin" / "1.bmp", BuildBmpFile(StandardTextureBmp(64, 64, 3, 5)));
+  }
+  pid_t Start(const std::string& content, int go, size_t killAfter = 0) const {
+    const std::string line = "~\"" + (root / content).string() + "\" ~\"" + objects.string() + "\"";
+    return Fork(content.starts_with("rig"), line, 2, killAfter, go);
+  }
+  // The header holds every parent of `parents` with its own model, blobs apart, and texture 1 when `texture`.
+  void ExpectKept(std::vector<int> parents, bool texture) {
+    auto db = std::make_unique<HeaderDatabase>(kRigwrightLimits);
+    ASSERT_EQ(ReadHeaderDatabase(ReadFileBytes(objects / "ZarnoObj.hdr"), *db, false), kReadOk);
+    const Bytes lod = ReadFileBytes(objects / "ZarnoObj.lod");
+    std::vector<std::pair<uint64_t, uint64_t>> blobs;
+    for (uint32_t p = 0; p < db->parentCount; ++p) {
+      for (uint32_t j = 0; j < db->ParentTable[p].lodRefCount; ++j) {
+        if (db->ParentLists[p].lodRef[j] < 0) continue;
+        const LodRecord& r = db->LodTable[uint32_t(db->ParentLists[p].lodRef[j]) / 2];
+        ASSERT_LE(uint64_t{r.fileOffset} + r.fileSize, lod.size());
+        blobs.emplace_back(r.fileOffset, uint64_t{r.fileOffset} + r.fileSize);
+        if (!models.count(int(p))) continue;
+        EXPECT_EQ(Bytes(lod.begin() + r.fileOffset, lod.begin() + r.fileOffset + r.fileSize), models[int(p)]);
+        std::erase(parents, int(p));
+      }
+    }
+    EXPECT_TRUE(parents.empty()) << "a run's parent is missing";
+    std::sort(blobs.begin(), blobs.end());
+    for (size_t i = 1; i < blobs.size(); ++i) EXPECT_LE(blobs[i - 1].second, blobs[i].first) << "overlap";
+    EXPECT_EQ(db->TextureTable[1].dataSize > 0, texture) << "the texture run's record";
+  }
+};
+TEST_F(LoadTest, RunsStartedTogetherBothKeepTheirWork) {
+  const fs::path fixture = root / "fixture";
+  fs::copy(objects, fixture);
+  int rounds = 0, longestWait = 0;
+  for (const char* other : {"rig4", "skin"}) {
+    for (int round = 0; round < 25 && !HasFailure(); ++round, ++rounds) {
+      fs::remove_all(objects), fs::copy(fixture, objects);
+      int go[2];
+      ASSERT_EQ(pipe(go), 0);
+      const pid_t a = Start("rig3", go[0]), b = Start(other, go[0]);
+      ASSERT_EQ(write(go[1], "gg", 2), 2);
+      close(go[0]), close(go[1]);
+      for (const pid_t child : {a, b}) {
+        const int status = Wait(child);
+        EXPECT_TRUE(status >= 10 && status < 255) << "a run did not end as a lone run ends, round " << round;
+        longestWait = std::max(longestWait, 50 * (status - 10));
+      }
+      ExpectKept(other[0] == 'r' ? std::vector{3, 4} : std::vector{3}, other[0] == 's');
+    }
+  }
+  std::cout << "load: " << rounds << " rounds of two runs, longest wait " << longestWait << " ms" << std::endl;
+}
+TEST_F(LoadTest, AKilledRunLeavesNoLockBehind) {
+  EXPECT_EQ(Wait(Start("skin", -1, 12)), -1);
+  EXPECT_EQ(Wait(Start("rig3", -1)), 10);  // no wait
+  ExpectKept({3}, false);
+}
 
 }  // namespace
 }  // namespace zarno

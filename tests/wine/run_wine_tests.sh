@@ -75,6 +75,24 @@ both skin_no_header skinwright 'fail' '~"%R/Skins" ~"%R/Nowhere"'
 start registered
 diff -r -x ZarnoObj.lock "$work/fixture" "$work/registered" >"$work/diff" || fail "a check run changed the registered object folder:"
 end_case
+# Rigwright and Skinwright started together on one object folder: each waits for the other, so the folder
+# ends as the two runs one after the other leave it.
+cp -r "$work/fixture" "$work/sequential" && S=$work/sequential
+"$posix_bin/rigwright" "~\"$S/Objects/Models\" ~\"$S/Objects\"" 2>/dev/null || true
+"$posix_bin/skinwright" "~\"$S/Skins\" ~\"$S/Objects\"" 2>/dev/null || true
+start load
+for round in 1 2 3 4 5; do
+  cp -r "$work/fixture" "$work/load$round" && X=$(winpath "$work/load$round") && X=${X//\//\\}
+  for run in "Rigwright ~\"$X\\Objects\\Models\" ~\"$X\\Objects\"" "Skinwright ~\"$X\\Skins\" ~\"$X\\Objects\""; do
+    ZARNO_LINE=${run#* } timeout 120 wine "$win_bin/win32_test.exe" "$(winpath "$win_bin/${run%% *}.exe")" \
+      >/dev/null 2>&1 &
+  done
+  codes=""; for pid in $(jobs -p); do wait "$pid" && codes+=" 0" || codes+=" $?"; done
+  [ "$codes" = " 1 1" ] || fail "round $round: exit codes$codes, not 1 and 1"
+  diff -r -x ZarnoObj.lock "$S" "$work/load$round" >"$work/diff" || fail "round $round lost a run's work:"
+done
+echo "load: 5 rounds of Rigwright beside Skinwright under Wine"
+end_case
 start win32_test
 (cd "$work/checks" && timeout 120 wine "$win_bin/win32_test.exe" >"$work/diff" 2>&1) || fail "failed checks:"
 end_case
