@@ -1,9 +1,8 @@
-// The core's files: the header database's reader and writer, byte streams, loading it, recovering a replacement.
+// The core's files: the header database's reader and writer, loading it, recovering a replacement.
 #include <gtest/gtest.h>
 #include <algorithm>
-#include <map>
+#include <cstring>
 #include <tuple>
-#include "core/byte_stream.h"
 #include "core/header_file.h"
 #include "core/replacement_journal.h"
 #include "tests/support/kit.h"
@@ -109,33 +108,6 @@ TEST(HeaderDatabase, TheWriterKeepsCountsWithinTheLimitsAndTheTables) {
   EXPECT_EQ((std::array<uint32_t, 8>{db.colorCount, db.paletteCount, db.textureCount, db.lodCount, db.parentCount,
                                      p.slotCount, p.dynamicCount, p.lodRefCount}),
             (std::array<uint32_t, 8>{3, 4, 5, 7, 2, 25, 10, 10}));
-}
-// Past the end a reader yields 0 for a word, 0xFF for a byte; a value cut off by the end uses its bytes up.
-TEST(ByteStream, ReadsAndWritesLittleEndianWithinTheBuffer) {
-  const Bytes bytes = {0xAB, 0xFF, 0xFE, 0x78, 0x56, 0x34, 0x92, 0x00, 0x00, 0x80, 0xBF};
-  ByteReader in(bytes);
-  EXPECT_EQ((std::tuple{in.ReadByte(), in.ReadShort(), in.ReadLong(), in.ReadFloat(), in.ReadPastEnd()}),
-            (std::tuple<uint8_t, uint16_t, uint32_t, float, bool>{0xAB, 0xFEFF, 0x92345678, -1.0f, false}));
-  in.Skip(SIZE_MAX);  // stays past the end instead of wrapping round
-  EXPECT_EQ((std::tuple{in.ReadByte(), in.ReadPastEnd()}), std::tuple(uint8_t{0xFF}, true));
-  const Bytes five = {1, 2, 3, 4, 5};
-  ByteReader r(five), s(five);
-  Bytes block(4, 0);
-  r.ReadLong(), s.Skip(3), s.ReadBytes(block);
-  EXPECT_EQ((std::tuple{r.ReadPastEnd(), r.ReadShort(), r.ReadPastEnd(), r.ReadByte(), r.ReadLong()}),
-            std::tuple(false, uint16_t{0}, true, uint8_t{0xFF}, 0u));
-  EXPECT_EQ((std::tuple{block, s.ReadPastEnd(), s.ReadByte()}), std::tuple(Bytes{4, 5, 255, 255}, true, uint8_t{255}));
-  for (size_t reserved : {0, 3, 1000}) {  // the writer grows past a reservation, or keeps only what it wrote
-    ByteWriter out;
-    out.Reserve(reserved);
-    out.WriteByte(0x1234), out.WriteShort(0xABCD1234), out.WriteLong(0x89ABCDEF), out.WriteFloatBits(-2.0f);
-    out.WriteBytes(Bytes{9, 8});
-    const Bytes expected = {0x34, 0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x89, 0x00, 0x00, 0x00, 0xC0, 9, 8};
-    EXPECT_EQ(Bytes(out.Bytes().begin(), out.Bytes().end()), expected);
-    EXPECT_EQ(out.TakeBytes(), expected);
-    out.WriteByte(7), out.WriteBytes(Bytes{});
-    EXPECT_EQ(out.TakeBytes(), Bytes{7});
-  }
 }
 TEST(HeaderFile, LoadsAndNamesTheFileInEachFailure) {
   TempFolder folder;

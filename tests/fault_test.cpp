@@ -6,25 +6,18 @@
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
 #include <algorithm>
-#include <map>
-
 #include "core/folder_lock.h"
-#include "core/header_database.h"
 #include "core/replacement_journal.h"
 #include "rigwright/rigwright_program.h"
 #include "skinwright/skinwright_program.h"
 #include "tests/support/kit.h"
 #include "tests/support/recording_platform.h"
-
 namespace zarno {
 namespace {
-
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 using Snapshot = std::map<std::string, Bytes>;  // relative path → bytes, below the object folder
-
 enum class Telling { kBox, kReport, kBeep };  // how a failure that changed the outcome is told
 struct RunKind {  // `closingBeeps` of a run that gets through; `crash`: also killed after every operation
   const char* name; bool rigwright; const char* switchText; Telling telling; int closingBeeps;
@@ -367,6 +360,5 @@ TEST_F(LoadTest, AKilledRunLeavesNoLockBehind) {
   EXPECT_EQ(Wait(Start("rig3", -1)), 10);  // no wait
   ExpectKept({3}, false);
 }
-
 }  // namespace
 }  // namespace zarno

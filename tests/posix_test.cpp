@@ -3,9 +3,6 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-
-#include <filesystem>
-
 #include "core/folder_lock.h"
 #include "core/progress.h"
 #include "rigwright/rigwright_program.h"
@@ -14,10 +11,8 @@
 #include "skinwright/texture_image.h"
 #include "tests/support/kit.h"
 #include "tests/support/recording_platform.h"
-
 namespace zarno {
 namespace {
-
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 using Names = std::vector<std::string>;
@@ -255,6 +250,5 @@ TEST(Hostile, ADatabaseAtEverySkinwrightLimitTakesTexturesButNoPaletteAndTheLarg
   EXPECT_TRUE(w.Run("@dds ") == 1 && w.rec.Beeps() == 4 && w.Header()->TextureTable[9998].dataSize == t[0].dataSize);
   EXPECT_EQ(ReadFileBytes(w.f.objectDir / "ZarnoObj" / "9998.dds"), (Bytes{9, 8}));
 }
-
 }  // namespace
 }  // namespace zarno

@@ -1,21 +1,12 @@
 // Rigwright end to end: ZarnoObj.hdr and .lod byte for byte, ErrorList.txt, boxes, beeps, progress calls and
 // exit code after a run on a case's folders. "$R" in a case's texts stands for its temporary folder.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
-
-#include <filesystem>
-#include <functional>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "core/folder_lock.h"
 #include "core/progress.h"
 #include "rigwright/rigwright_program.h"
 #include "tests/support/kit.h"
 #include "tests/support/recording_platform.h"
-
 namespace zarno {
 namespace {
 namespace fs = std::filesystem;

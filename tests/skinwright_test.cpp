@@ -1,20 +1,11 @@
 // Skinwright end to end, one case per row: texture and object folders in; the exact object files,
 // TexErrorList.txt, boxes, beeps, failure texts and progress out.
 #include <gtest/gtest.h>
-
 #include <algorithm>
-#include <filesystem>
-#include <functional>
-#include <map>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "core/folder_lock.h"
 #include "skinwright/skinwright_program.h"
 #include "tests/support/kit.h"
 #include "tests/support/recording_platform.h"
-
 namespace zarno {
 namespace {
 namespace fs = std::filesystem;

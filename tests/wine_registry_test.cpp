@@ -1,7 +1,6 @@
 // The reader of Wine's system.reg: keys, values, escapes, case, damaged text, and a prefix's drive paths.
 #include "core/wine_registry_posix.h"
 #include <gtest/gtest.h>
-#include <filesystem>
 #include "tests/support/kit.h"
 namespace zarno {
 namespace {

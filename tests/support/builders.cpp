@@ -4,9 +4,7 @@
 #include <fstream>
 #include <random>
 #include <tuple>
-
 #include "tests/support/kit.h"
-
 namespace zarno {
 template <class N, class List> N CountOf(std::optional<N> n, const List& l) { return n.value_or(N(l.size())); }
 std::vector<uint8_t> BuildHeaderFile(const HeaderSpec& r) {
@@ -128,22 +126,14 @@ std::vector<uint8_t> BuildBmpFile(const BmpSpec& r) {
   out.resize(std::min(out.size(), r.truncateTo.value_or(out.size())));
   return out;
 }
-std::vector<BmpColor> ColorsOfPalette(const PaletteSpec& palette) {
-  std::vector<BmpColor> colors;
-  for (const auto& [red, green, blue, alpha] : palette.entries) colors.push_back({red, green, blue, 0});
-  return colors;
-}
-std::vector<std::vector<uint8_t>> RowsOf(const std::vector<uint8_t>& flat, size_t width) {
-  std::vector<std::vector<uint8_t>> rows;
-  for (size_t at = 0; width != 0 && at < flat.size(); at += width) {
-    rows.emplace_back(flat.begin() + std::ptrdiff_t(at), flat.begin() + std::ptrdiff_t(std::min(flat.size(), at + width)));
-  }
-  return rows;
-}
 BmpSpec StandardTextureBmp(int32_t width, int32_t height, uint32_t paletteK, uint64_t seed) {
-  const auto columns = size_t(width);
-  return {width, height, 8, 0, 0, true, 40, StandardPaletteColors(paletteK),
-          RowsOf(MakeTextureImage(columns, size_t(height), seed), columns), {}};
+  BmpSpec bmp{width, height, 8, 0, 0, true, 40, {}, {}, {}};
+  for (const auto& [red, green, blue, alpha] : StandardHeaderSpec().palettes.at(paletteK).entries) {
+    bmp.colors.push_back({red, green, blue, 0});
+  }
+  const std::vector<uint8_t> pixels = MakeTextureImage(size_t(width), size_t(height), seed);
+  for (auto row = pixels.begin(); width > 0 && row != pixels.end(); row += width) bmp.rows.emplace_back(row, row + width);
+  return bmp;
 }
 // Square cells of about an eighth of the width (8 to 128 pixels): out of 20, 6 flat, 7 gradients (in 1/16 steps
 // per pixel), 3 tiled patterns, 3 noisy gradients, 1 noise; 1 pixel in 128 of flat and gradient ones is off by 1.

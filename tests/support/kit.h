@@ -2,7 +2,6 @@
 // written with the kit's own little-endian encoder, not the product's writers, so that tests of a writer do not
 // check it against itself; texture-like images; a plain second LZSS encoder.
 #pragma once
-
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -11,9 +10,7 @@
 #include <span>
 #include <string>
 #include <vector>
-
 #include "core/header_database.h"
-
 namespace zarno {
 // Appends each value little-endian in `size` bytes, a float as its bits: the kit's own encoder.
 template <class T> uint32_t LeWord(T value) { return static_cast<uint32_t>(value); }
@@ -112,9 +109,6 @@ struct BmpSpec {
   static std::vector<BmpColor> GreyColors();  // 256 entries, entry i being (i, i, i)
 };
 std::vector<uint8_t> BuildBmpFile(const BmpSpec& recipe);
-std::vector<BmpColor> ColorsOfPalette(const PaletteSpec& palette);
-inline std::vector<BmpColor> StandardPaletteColors(uint32_t k) { return ColorsOfPalette(StandardHeaderSpec().palettes.at(k)); }
-std::vector<std::vector<uint8_t>> RowsOf(const std::vector<uint8_t>& flat, size_t width);
 // 8 bits, pixels MakeTextureImage(width, height, seed), palette k of StandardHeaderSpec() as colour table.
 BmpSpec StandardTextureBmp(int32_t width, int32_t height, uint32_t paletteK, uint64_t seed);
 // Orvane4.ct. Bytes the reader does not keep are `filler` (the f32 at record offset 24 is `droppedFloat`), so

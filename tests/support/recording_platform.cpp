@@ -1,9 +1,6 @@
 #include "tests/support/recording_platform.h"
-
 #include <sstream>
-
 #include "core/wine_registry_posix.h"
-
 namespace zarno {
 namespace {
 std::string RegistryName(const std::string& keyPath, const std::string& valueName) {

@@ -2,7 +2,6 @@
 // is recorded or set by the test. Every file operation, those of open files included, is counted and can be made
 // to fail: the Nth one, by a rule, from the Nth on, or as a full disk.
 #pragma once
-
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -11,9 +10,7 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
 #include "core/platform_posix.h"
-
 namespace zarno {
 struct MessageBoxRecord {
   std::string text, caption; BoxIcon icon = BoxIcon::kNone; bool ownedByMainWindow = false;
