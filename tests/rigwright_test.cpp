@@ -192,7 +192,8 @@ const Case kCases[] = {
     {"CouldNotStart", "", [](World& w) { w.platform.SetCurrentDirectory(std::nullopt); },
      {{"Rigwright couldn't start!", "", BoxIcon::kNone}}, 0, nullptr, {}, false, nullptr, 0},
     {"ACheckRunListsEveryFindingAndChangesNothing", "@checkall" FOLDERS, [](World& w) {
-       IhrSpec a = Ihr(5, {{0.0f, 3, "x.3ds"}, {100.0f, 9, "y.3ds"}, {200.0f, -1, "gone.3ds"}, {300.0f, -1, "gear"}});
+       IhrSpec a = Ihr(5, {{0.0f, 3, "x.3ds"}, {100.0f, 9, "y.3ds"}, {200.0f, -1, "gone.3ds"}, {300.0f, -1, "gear"},
+                           {400.0f, 6, "z"}});  // of 6 records, only a number above 6 is bad
        a.hitbox = {}, w.AddIhr("a.ihr", a); fs::create_directory(w.f.modelDir / "b.ihr");
        w.Raw("c.ihr", "2.0\r\nC\r\n0 0 5\r\nHitbox 1 2\r\nP 1 2\r\nP3 1\r\nD 0\r\nL 1\r\nP4 0\r\nP5 0\r\nS 0\r\n"
                       "1\r\n5\r\n-2 w\r\n"); w.Raw("d.ihr", "1.5\n"), w.Raw("ErrorList.txt", "old findings\n");
@@ -248,6 +249,10 @@ const Case kCases[] = {
      [](World& w) { Distances(w, {1, 2}, {ClassNaming({2}, 0, 7)}, {}); }, {}, 0, nullptr, {}, true},
     {"AMissingClassTableIsTold", "@distance -1" FOLDERS, [](World&) {},
      {Stop("Can not open Orvane4.ct: $R/Objects/Orvane4.ct")}, 0, nullptr, {}, true},
+    {"ADamagedClassTableIsTold", "@distance -1" FOLDERS, [](World& w) {
+       ClassTableSpec cut; cut.classes = {ClassNaming({2})}, cut.cutTo = 50;
+       EXPECT_TRUE(WriteFile(w.f.objectDir / "Orvane4.ct", BuildClassTableFile(cut))); },
+     {Stop("Can not read Orvane4.ct: $R/Objects/Orvane4.ct")}, 0, nullptr, {}, true},
 };
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 class RigwrightTest : public testing::TestWithParam<Case> {};

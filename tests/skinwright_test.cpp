@@ -256,6 +256,8 @@ std::vector<Case> Cases() {
        .before = [](HeaderSpec& h) { h.textureCount = 0; }, .beeps = 1,
        .failure = "Can not read ZarnoObj.hdr: $O/ZarnoObj.hdr (the texture count is 0 or above the limit)"},
       {.what = "no BMP image: silence", .images = {{"1.dds", {1}}}, .beeps = 0},
+      {.what = "a third separator after ~ is part of the folder's name", .line = "~  \"$T\" ~\"$O\"",
+       .images = {{"1.bmp", Bmp(one)}}, .beeps = 0},
       {.what = "no BMP image, check run", .line = checkLine, .images = {{"1.dds", {1}}}, .report = kHead,
        .boxes = {kNoTexturesBox}, .beeps = 0},
       {.what = "no texture folder, check run", .line = "@check ~\"$T/none\" ~\"$O\"", .boxes = {kNoTexturesBox},
