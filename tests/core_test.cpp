@@ -1,9 +1,9 @@
-// The core's files: the header database's reader and writer, loading it, recovering a replacement.
+// The core's files: the header database's reader and writer, recovering a replacement.
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstring>
 #include <tuple>
-#include "core/header_file.h"
+#include "core/header_database.h"
 #include "core/replacement_journal.h"
 #include "tests/support/kit.h"
 #include "tests/support/recording_platform.h"
@@ -66,6 +66,7 @@ TEST(HeaderDatabase, EachStatusLeavesItsCountsAndZeroPastWhereTheReadStopped) {
     ASSERT_EQ(ReadHeaderDatabase(BuildHeaderFile(StandardHeaderSpec()), db, false), kReadOk);
     db.nextFreeLod = 1;
     ASSERT_EQ(ReadHeaderDatabase(BuildHeaderFile(recipe), db, false), status);
+    EXPECT_EQ(IsSafeToWriteBack(status, db), status == kBadPaletteCount && counts[1] == 0);  // none: all added
     EXPECT_EQ((std::array{db.colorCount, db.paletteCount, db.textureCount, db.lodCount, db.parentCount}), counts);
     const bool zeroFrom[] = {zero(db.ColorTable), zero(db.PaletteTable), zero(db.TextureTable), zero(db.LodTable),
                              zero(db.ParentTable) && zero(db.ParentLists)};
@@ -108,26 +109,6 @@ TEST(HeaderDatabase, TheWriterKeepsCountsWithinTheLimitsAndTheTables) {
   EXPECT_EQ((std::array<uint32_t, 8>{db.colorCount, db.paletteCount, db.textureCount, db.lodCount, db.parentCount,
                                      p.slotCount, p.dynamicCount, p.lodRefCount}),
             (std::array<uint32_t, 8>{3, 4, 5, 7, 2, 25, 10, 10}));
-}
-TEST(HeaderFile, LoadsAndNamesTheFileInEachFailure) {
-  TempFolder folder;
-  const std::string path = folder / "ZarnoObj.hdr", cannotRead = "Can not read ZarnoObj.hdr: " + path;
-  HeaderDatabase db(kSkinwrightLimits);
-  const auto load = [&](bool readFails, uint8_t lodRefCount, size_t palettes) {
-    HeaderSpec recipe = StandardHeaderSpec();
-    recipe.parents[2].lodRefCount = lodRefCount, recipe.palettes.resize(palettes);
-    EXPECT_TRUE(WriteFile(path, BuildHeaderFile(recipe)));
-    RecordingPlatform platform;
-    if (readFails) platform.FailNth(op::kRead, "");
-    const HeaderLoadResult r = LoadHeaderDatabase(platform, path, db, false);
-    return std::tuple(r.outcome, r.status, r.safeToWrite, DescribeLoadFailure(r, path).value_or("fine"));
-  };
-  using enum HeaderLoadOutcome;
-  EXPECT_EQ(load(false, 3, 14),
-            std::tuple(kRead, kTruncated, false, cannotRead + " (the file ends before its last parent's lists)"));
-  EXPECT_EQ(load(false, 2, 0), std::tuple(kRead, kBadPaletteCount, true, "fine"));
-  EXPECT_EQ(load(true, 2, 14), std::tuple(kCannotRead, kReadOk, false, cannotRead + " (the file could not be read)"));
-  EXPECT_EQ(db.paletteCount, 0u);  // the reader never ran
 }
 // A journal's renames are finished (some may be done) and every ".new" file left goes, also beside a retired
 // journal; a journal that names a file it may not list is not followed, and nothing goes.

@@ -134,14 +134,7 @@ TEST_F(PosixTest, CopyAndReplaceAreWholeOrNothingAndSpareReadOnlyFiles) {
   EXPECT_EQ(Sorted(temp / "Z"), (Names{"12.dds", "13.dds", "7.dds"}));
   EXPECT_EQ(Sorted(temp.Path()), (Names{"Z", "ZarnoObj.hdr", "dds", "ro"}));
 }
-TEST_F(PosixTest, TheRegistryIsTheSystemRegOfTheWinePrefixAndMessagesGoToStandardError) {
-  Put("wine/system.reg", "[Software\\\\Vantorelle\\\\Orvane\\\\4.0] 1\n\"objectDir\"=\"Z:\\\\objects\"\n");
-  fs::create_directories(temp / "wine/dosdevices");
-  fs::create_directory_symlink(temp.Path(), temp / "wine/dosdevices/z:");
-  std::string value = "unset"; ::setenv("WINEPREFIX", In("wine").c_str(), 1);  // drive Z: is the test's folder
-  EXPECT_TRUE(p.ReadRegistryValue("SOFTWARE\\vantorelle\\Orvane\\4.0", "OBJECTDIR", value) && value == In("objects"));
-  ::setenv("WINEPREFIX", In("none").c_str(), 1);  // a prefix without system.reg
-  EXPECT_FALSE(p.ReadRegistryValue("Software\\Vantorelle\\Orvane\\4.0", "objectDir", value)); ::unsetenv("WINEPREFIX");
+TEST_F(PosixTest, MessagesGoToStandardError) {
   const auto bar = [](const char* store, int filled, const char* percent) {
     return "\rCompacting ZarnoObj." + std::string(store) + " File [" + std::string(filled, '#') +
         std::string(40 - filled, '-') + "] " + percent;

@@ -164,6 +164,12 @@ const Case kCases[] = {
        ihr.slotCount = 258, ihr.lodEntryForm = 1, old.versionLine = "1.5";
        w.AddIhr("a.ihr", ihr), w.AddIhr("b.ihr", old); ihr.hostParam3 = 1, ihr.hostParam4 = 17;
        w.Saved().parents[1] = ParentFrom(ihr, {11, 0}); }, {}, 2},
+    {"PointsPastTheListsAreReadAndDropped", "" FOLDERS, [](World& w) {
+       IhrSpec ihr = Ihr(3, {});
+       ihr.dynamicPoints.assign(11, {7, 8, 9}), ihr.slots.assign(26, {1, 2, 3});
+       ihr.slots[25] = ihr.dynamicPoints[10] = {};  // where the next list begins
+       w.AddIhr("a.ihr", ihr), ihr.dynamicPoints.resize(10), ihr.slots.resize(25);
+       w.Saved().parents.push_back(ParentFrom(ihr, {})); }, {}, 2},
     {"AnEmptyLineInstallsFromTheCurrentFolder", "", [](World& w) {
        w.platform.SetCurrentDirectory(w.f.objectDir.string());
        w.f.modelDir = w.f.objectDir / "Models", fs::create_directory(w.f.modelDir); OneParentSaved(w); }, {}, 2},
@@ -175,8 +181,6 @@ const Case kCases[] = {
      {Stop("Can not read ZarnoObj.hdr: $R/Objects/ZarnoObj.hdr (the colour count is 0 or above the limit)",
            "File Read Error")}},
     {"NoInstallParentFiles", "" FOLDERS, [](World&) {}, {Stop("No Install Parent files (.ihr) found.", "Error")}},
-    {"NoInstallParentFilesCheck", "@check" FOLDERS, [](World&) {}, {Stop("No Install Parent files (.ihr) found.",
-                                                                         "Error")}},
     {"AReadOnlyLodEndsAnInstallRun", "" FOLDERS, [](World& w) { OneParent(w), w.ReadOnly(w.f.lodPath); },
      {Stop("Can not open ZarnoObj.lod: $R/Objects/ZarnoObj.lod")}},
     {"AReadOnlyHeaderKeepsItsBytesAndIsTold", "" FOLDERS, [](World& w) {

@@ -280,8 +280,6 @@ std::vector<Case> Cases() {
       normal("blanks kept to the end of the line", "~$T", "my tex"),
       check("@checkall takes the registered folder", "@checkall ~\"$T\" ~\"/nowhere\""),
       check("the object folder \"check\"", "~\"$T\" ~\"check\""),
-      check("@check @dds: only the first @ counts", "@check @dds ~\"$T\" ~\"/nowhere\""),
-      dds("@DDS", "@DDS ~\"$T\" ~\"$O\""),
       dds("@dds @check", "@dds @check ~\"$T\" ~\"$O\""),
       {.what = "the object folder \"check\", nothing registered", .line = "~\"$T\" ~\"check\"",
        .images = {{"1.bmp", Bmp(one)}}, .report = kHead, .beeps = 1,

@@ -100,19 +100,12 @@ void Lzss(uint8_t, Bytes input) {
 // Both programs' argument lines: a folder is given exactly for a '~', the object folder only after the content one.
 void ArgumentLine(uint8_t, Bytes bytes) {
   const std::string_view line(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  const std::optional<std::string_view> switchText = SwitchText(line);
-  const auto switchIs = [&](std::string_view word) { return switchText && StartsWithIgnoringCase(*switchText, word); };
   const auto foldersHold = [&](const FolderArguments& f) {
     return f.contentDirGiven == (line.find('~') != line.npos) && (!f.objectDirGiven || f.contentDirGiven);
   };
   RigwrightSettings rig = ParseRigwrightArguments(line);
   SkinwrightSettings skin = ParseSkinwrightArguments(line);
-  CHECK(foldersHold(rig.folders) && foldersHold(skin.folders));
-  CHECK(rig.compactRun == switchIs("compact") && (!rig.distanceRun || switchIs("distance")));
-  const bool checkAfterDistance = switchIs("distance") && StartsWithIgnoringCase(switchText->substr(8), "check");
-  CHECK(rig.checkRun == (rig.folders.objectDirIsCheck || switchIs("check") || checkAfterDistance));
-  CHECK(skin.ddsRun == switchIs("dds") && skin.dupsOnly == switchIs("dups"));
-  CHECK(skin.checkRun == (switchIs("check") || switchIs("dups") || skin.folders.objectDirIsCheck));
+  CHECK(foldersHold(rig.folders) && foldersHold(skin.folders) && rig.checkRun >= rig.folders.objectDirIsCheck);
   InstallPaths paths;
   ResolveModelFolders(kept.platform, rig.checkRun, rig.folders, paths);
   ResolveTexFolders(kept.platform, skin.checkRun, skin.folders, paths);

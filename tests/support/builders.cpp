@@ -1,6 +1,5 @@
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
+#include <charconv>
 #include <fstream>
 #include <random>
 #include <tuple>
@@ -132,7 +131,9 @@ BmpSpec StandardTextureBmp(int32_t width, int32_t height, uint32_t paletteK, uin
     bmp.colors.push_back({red, green, blue, 0});
   }
   const std::vector<uint8_t> pixels = MakeTextureImage(size_t(width), size_t(height), seed);
-  for (auto row = pixels.begin(); width > 0 && row != pixels.end(); row += width) bmp.rows.emplace_back(row, row + width);
+  for (auto row = pixels.begin(); width > 0 && row != pixels.end(); row += width) {
+    bmp.rows.emplace_back(row, row + width);
+  }
   return bmp;
 }
 // Square cells of about an eighth of the width (8 to 128 pixels): out of 20, 6 flat, 7 gradients (in 1/16 steps
@@ -188,10 +189,7 @@ ClassSpec ClassNaming(std::vector<uint16_t> parents, uint8_t idByte1, uint8_t se
 }
 std::string NumberText(float value) {
   char text[48];
-  for (int digits = 1; digits <= 9; ++digits) {
-    if (std::snprintf(text, sizeof text, "%.*g", digits, double(value)); std::strtof(text, nullptr) == value) break;
-  }
-  return text;
+  return {text, std::to_chars(text, text + sizeof text, value).ptr};
 }
 std::string BuildIhrText(const IhrSpec& r) {
   const std::string end = r.crlf ? "\r\n" : "\n";

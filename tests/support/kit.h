@@ -2,14 +2,11 @@
 // written with the kit's own little-endian encoder, not the product's writers, so that tests of a writer do not
 // check it against itself; texture-like images; a plain second LZSS encoder.
 #pragma once
-#include <array>
 #include <bit>
-#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
-#include <vector>
 #include "core/header_database.h"
 namespace zarno {
 // Appends each value little-endian in `size` bytes, a float as its bits: the kit's own encoder.

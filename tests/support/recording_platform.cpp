@@ -42,10 +42,6 @@ std::ostream& operator<<(std::ostream& out, const MessageBoxRecord& box) {
   return out << "{\"" << box.text << "\", \"" << box.caption << "\", icon " << int(box.icon)
              << (box.ownedByMainWindow ? ", owned" : "") << "}";
 }
-std::ostream& operator<<(std::ostream& out, const ProgressCall& call) {
-  static const char* const kNames[] = {"Open", "SetRange", "SetPosition", "Close"};
-  return out << kNames[int(call.kind)] << "(" << call.value << ")";
-}
 std::ostream& operator<<(std::ostream& out, const Operation& o) {
   out << o.kind << "(\"" << o.path << "\"";
   if (!o.target.empty()) out << ", \"" << o.target << "\"";

@@ -2,14 +2,9 @@
 // is recorded or set by the test. Every file operation, those of open files included, is counted and can be made
 // to fail: the Nth one, by a rule, from the Nth on, or as a full disk.
 #pragma once
-#include <cstdint>
 #include <functional>
 #include <map>
-#include <optional>
 #include <ostream>
-#include <string>
-#include <string_view>
-#include <vector>
 #include "core/platform_posix.h"
 namespace zarno {
 struct MessageBoxRecord {
@@ -28,14 +23,11 @@ inline constexpr std::string_view kFindFiles = "FindFiles", kFileSize = "FileSiz
                                   kRemoveFile = "RemoveFile", kRead = "Read", kWrite = "Write", kSeek = "Seek",
                                   kFlush = "Flush", kClose = "Close", kSize = "Size";
 }  // namespace op
-struct Operation {
-  std::string_view kind;
-  std::string path, target;  // the pattern, path, or source; the destination of a copy or replacement
-  bool failed = false;
+struct Operation {  // path: the pattern, path, or source; target: the destination of a copy or replacement
+  std::string_view kind; std::string path, target; bool failed = false;
 };
 enum class FaultMode { kNone, kOnce, kFromThenOn, kDiskFull };
 std::ostream& operator<<(std::ostream& out, const MessageBoxRecord& box);
-std::ostream& operator<<(std::ostream& out, const ProgressCall& call);
 std::ostream& operator<<(std::ostream& out, const Operation& operation);
 class RecordingPlatform : public PosixPlatform {
  public:

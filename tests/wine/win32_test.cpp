@@ -1,5 +1,5 @@
 // What only Windows answers, run under Wine by run_wine_tests.sh: the shell, the owners of message
-// boxes, the "PBDLG" progress dialog, the registry key and a replacement of files that fails midway.
+// boxes, the "PBDLG" progress dialog, a replacement of files that fails midway, the lock and copies.
 //   win32_test.exe            the checks, in an empty working folder
 //   win32_test.exe <program>  runs "<program>" %ZARNO_LINE%, answering its boxes
 #include <atomic>
@@ -87,22 +87,6 @@ std::string RunShell(bool created, void (*job)(Win32Platform&)) {
       [&] { return (steps += MainWindow() ? "c" : "c?"), created; }, [&] { steps += "j", job(platform); }});
   return steps + std::to_string(code) + (MainWindow() ? " window left" : "");
 }
-// A value is taken when its text, up to its first null, fits 256 bytes with that null; the key is
-// created when missing.
-void CheckRegistry() {
-  const char* key = "Software\\Vantorelle\\ZarnoWin32Test";
-  Win32Platform platform;
-  std::string value = "kept";
-  CHECK(platform.ReadRegistryValue(key, "v", value) && value == "kept" && !::RegDeleteKeyA(HKEY_LOCAL_MACHINE, key));
-  const struct { DWORD type; std::string data; bool taken; } values[] = {
-      {REG_SZ, "D:\\Orvane\\Objects", true}, {REG_SZ, std::string(255, 'k'), true},
-      {REG_SZ, std::string(256, 'l'), false}, {REG_BINARY, std::string(256, 'u'), false}};
-  for (const auto& [type, data, taken] : values) {
-    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, "v", type, data.c_str(), DWORD(data.size() + (type == REG_SZ)));
-    value = "kept";
-    CHECK(platform.ReadRegistryValue(key, "v", value) && value == (taken ? data : "kept"));
-  }
-}
 struct FaultyPlatform : Win32Platform {
   int failing = 0, calls = 0;  // the ReplaceFile call that fails, from 1
   bool ReplaceFile(const std::string& from, const std::string& to) override {
@@ -161,7 +145,7 @@ int main(int argc, char** argv) {
   CHECK(RunShell(true, nullptr) == "0");  // the class is still registered
   ::UnregisterClassA("MainWindow", ::GetModuleHandleA(nullptr));
   CHECK(RunShell(false, nullptr) == "c0");
-  CheckRegistry(), CheckReplacement(), CheckCopyLockAndUse();
+  CheckReplacement(), CheckCopyLockAndUse();
   done = true, ::WaitForSingleObject(answerer, INFINITE);
   CHECK(boxes == "main:owned none:unowned none:Error none:Error ");
   std::printf("win32_test: %d failed checks\n", failed);
