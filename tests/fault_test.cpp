@@ -1,7 +1,6 @@
 // Every kind of run of both programs with each of its file operations made to fail in turn (once, from then on, as
-// a full disk), and the compactions killed after each of their operations. Afterwards the object folder must be one
-// of the whole states a run may leave, nothing temporary may stay that could have been removed, and a fault that
-// changed the outcome must be told.
+// a full disk), and the compactions killed after each of their operations: the object folder must be a whole state
+// a run may leave, nothing temporary may stay that could have been removed, a fault that changed the outcome is told.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -15,8 +14,6 @@
 #include "tests/support/recording_platform.h"
 namespace zarno {
 namespace {
-namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
 using Snapshot = std::map<std::string, Bytes>;  // relative path → bytes, below the object folder
 enum class Telling { kBox, kReport, kBeep };  // how a failure that changed the outcome is told
 struct RunKind {  // `closingBeeps` of a run that gets through; `crash`: also killed after every operation
@@ -75,9 +72,6 @@ void OneImage(const fs::path& objects, const fs::path& content) {
 void DdsImages(const fs::path& objects, const fs::path& content) {
   TexObjects(objects), Put(content, {{"57.dds", {5, 7}}, {"2.dds", {2}}, {"9.dds", {9, 9}}});
 }
-void Neighbours(const fs::path& objects, const fs::path& content) {
-  TexObjects(objects), Put(content, {{"12.bmp", {'b', 'm'}}, {"12x.bmp", {'b', 'm'}}, {"13.bmp", {'b', 'm'}}});
-}
 const RunKind kRunKinds[] = {
     {"rigwright_install", true, "", Telling::kBox, 2, Models, false},
     {"rigwright_check", true, "@check ", Telling::kReport, 2, Models, false},
@@ -87,7 +81,6 @@ const RunKind kRunKinds[] = {
     {"skinwright_one_image", false, "", Telling::kBeep, 2, OneImage, true},
     {"skinwright_dds", false, "@dds ", Telling::kBeep, 2, DdsImages, false},
     {"skinwright_check", false, "@check ", Telling::kReport, 2, Images, false},
-    {"skinwright_dups", false, "@dups ", Telling::kReport, 2, Neighbours, false},
 };
 Snapshot Take(const fs::path& folder) {
   Snapshot files;

@@ -4,7 +4,6 @@
 #include "tests/support/kit.h"
 namespace zarno {
 namespace {
-using Bytes = std::vector<uint8_t>;
 void ExpectAsTheReference(const Bytes& input) {
   static LzssEncoder reused;
   const auto compress = [&](LzssEncoder& encoder) {

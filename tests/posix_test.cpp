@@ -13,10 +13,7 @@
 #include "tests/support/recording_platform.h"
 namespace zarno {
 namespace {
-namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
 using Names = std::vector<std::string>;
-using Boxes = std::vector<MessageBoxRecord>;
 constexpr OpenMode kRead = OpenMode::kRead, kUpdate = OpenMode::kUpdate, kCreate = OpenMode::kCreate;
 Bytes Pattern(size_t size, uint64_t seed = 1) { return MakeTextureImage(size, 1, seed); }
 Names Sorted(const fs::path& folder) {
@@ -153,7 +150,7 @@ TEST_F(PosixTest, MessagesGoToStandardError) {
                         : std::string()));
   }
 }
-// ---- the programs in hostile environments -------------------------------------------------------------------
+// ---- the programs on databases at every limit ----------------------------------------------------------------
 // Every count at the limits; each LOD record owns 2 bytes of the store, the parents' full lists refer to all
 // of them but the last `unreferenced`.
 HeaderSpec Full(const HeaderLimits& l, uint32_t unreferenced = 0) {
@@ -234,7 +231,7 @@ TEST(Hostile, ADatabaseAtEverySkinwrightLimitTakesTexturesButNoPaletteAndTheLarg
   EXPECT_EQ(w.Run(""), 1);
   const MessageBoxRecord noPalette{std::string(kPaletteErrorText), std::string(kPaletteErrorTitle), BoxIcon::kHand,
                                    true};
-  EXPECT_EQ(w.rec.MessageBoxes(), Boxes{noPalette});
+  EXPECT_EQ(w.rec.MessageBoxes(), std::vector{noPalette});
   const auto db = w.Header(); const auto& t = db->TextureTable;
   EXPECT_TRUE(w.rec.Beeps() == 2 && t[9999].dataSize != 0u && t[9999].paletteIndex == 1u && t[5].dataSize == 0u);
   EXPECT_TRUE(t[1].width == 4096u && t[1].paletteIndex == 3u && db->maxTextureSize == std::max(t[1].dataSize, 4000u));

@@ -8,8 +8,6 @@
 #include "tests/support/recording_platform.h"
 namespace zarno {
 namespace {
-namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
 using Kind = ProgressCall::Kind;
 TextureRecord Rec(uint32_t offset, uint32_t size, uint32_t width, uint32_t flags, uint32_t color, uint32_t pal) {
   return TextureRecord{offset, size, width, 0, 0, flags, color, 0, pal, 0};
@@ -206,9 +204,6 @@ std::vector<Case> Cases() {
       {.what = "a folder another run keeps past the wait: one failure, nothing changes",
        .images = {{"1.bmp", Bmp(one)}}, .lock = LockAttempt::kBusy, .beeps = 1,
        .failure = "Another run is using the object folder: $O"},
-      {.what = "a folder where no lock file can be made: the run goes on", .images = {{"1.bmp", Bmp(one)}},
-       .lock = LockAttempt::kUnavailable, .stored = {{1, one, 1, 0xA0, 0xFFFF00FF}}, .packs = true,
-       .progress = {3, 0, 1, 2}},
       {.what = "12 palettes: a new colour table or palette 13 gives the palette box",
        .images = {{"3.bmp", Bmp(twenty)}, {"4.bmp", Bmp(Tex(16, 16, 13, 1))}, {"5.bmp", Bmp(eleven)}},
        .before = [](HeaderSpec& h) { h.palettes.resize(12); }, .stored = {{5, eleven, 11, 0xA0, 0xFFFF00FF}},

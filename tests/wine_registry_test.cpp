@@ -4,7 +4,6 @@
 #include "tests/support/kit.h"
 namespace zarno {
 namespace {
-namespace fs = std::filesystem;
 using Found = std::optional<std::string>;
 constexpr const char* kKey = "Software\\Vantorelle\\Orvane\\4.0";
 // As Wine writes it, with neighbouring keys whose values must not be taken.
@@ -33,7 +32,6 @@ constexpr const char* kSystemReg = R"(WINE REGISTRY Version 2
 "spaced" = "around the sign"
 "noSign" "x"
 "cr"="a)" "\r" R"(b"
-  "indented"="not a value"
 "\"quoted\" name"="q"
 
 [Software\\Vantorelle\\Orvane\\4.0\\Extra] 1700000002
@@ -51,7 +49,7 @@ TEST(FindRegistryString, FollowsTheRulesOfTheFile) {
       {"hex", "AA2\x7f\xc2\x80\xdf\xbf\xe0\xa0\x80\xef\xbf\xbf\xc2\xaf\xc2\xaf" "9xg"},
       {"lonely", "\xef\xbf\xbd\xef\xbf\xbd!\xef\xbf\xbd\xf0\x9f\x98\x80\xef\xbf\xbd"}, {"raw", "caf\xc3\xa9 y \x80"},
       {"continued", "C:\\very\\long"}, {"unterminated", {}}, {"withNul", std::string("ab\0cd", 5)},
-      {"spaced", "around the sign"}, {"noSign", {}}, {"cr", "a\rb"}, {"indented", {}}, {"\"quoted\" name", "q"}};
+      {"spaced", "around the sign"}, {"noSign", {}}, {"cr", "a\rb"}, {"\"quoted\" name", "q"}};
   for (const auto& [value, found] : values) EXPECT_EQ(FindRegistryString(kSystemReg, kKey, value), found) << value;
   const std::pair<const char*, Found> keys[] = {  // their objectDir
       {"SOFTWARE\\vantorelle\\ORVANE\\4.0", "Z:\\home\\me\\objects"}, {"Software\\Vantorelle\\Orvane", "C:\\parent"},
@@ -98,9 +96,8 @@ TEST(WinePrefix, MapsDrivePathsAndReadsTheValue) {
   fs::create_directory(dir / "system.reg");
   EXPECT_FALSE(ReadWineRegistryValue(prefix, kKey, "objectDir", value));
   EXPECT_EQ(value, "before");
-  EXPECT_EQ((std::array{WinePrefixFolder("/opt/wine", "/me"), WinePrefixFolder("", "/me"),
-                        WinePrefixFolder(nullptr, "/me"), WinePrefixFolder(nullptr, ""),
-                        WinePrefixFolder(nullptr, nullptr)}),
+  EXPECT_EQ((std::array{WinePrefixFolder("/opt/wine", "/me"), WinePrefixFolder("", "/me"), WinePrefixFolder(nullptr,
+             "/me"), WinePrefixFolder(nullptr, ""), WinePrefixFolder(nullptr, nullptr)}),
             (std::array<Found, 5>{"/opt/wine", "/me/.wine", "/me/.wine", {}, {}}));
 }
 }  // namespace

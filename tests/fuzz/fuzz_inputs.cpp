@@ -11,7 +11,7 @@
 #include "skinwright/texture_paths.h"
 #include "tests/support/kit.h"
 using namespace zarno;
-using Bytes = std::span<const uint8_t>;
+using Input = std::span<const uint8_t>;
 #define CHECK(holds) ((holds) ? void() : (std::fprintf(stderr, "fuzz property failed: %s\n", #holds), std::abort()))
 struct QuietPlatform : PosixPlatform {  // drops the box of a parent index outside the table
   QuietPlatform() : PosixPlatform("fuzz", false) {}
@@ -41,7 +41,7 @@ struct Kept {
   }
 } kept;
 // ZarnoObj.hdr, mode bit 0 a check run, bits 1-2 the tables: what is safe to write back reads back alike.
-void Header(uint8_t mode, Bytes file) {
+void Header(uint8_t mode, Input file) {
   HeaderDatabase &db = kept.first[mode >> 1 & 3], &again = kept.second[mode >> 1 & 3];
   const ReadStatus status = ReadHeaderDatabase(file, db, mode & 1);
   CHECK(db.FreeLodList.size() == db.freeLodCount || db.FreeLodList.empty());
@@ -51,7 +51,7 @@ void Header(uint8_t mode, Bytes file) {
 }
 // Install-parent files, mode bit 0 a check run, bit 1 read twice, bits 2-7 the LOD count: a parent taken lies in
 // the table and under parentCount; a skipped one changes no count, names no model.
-void InstallParent(uint8_t mode, Bytes file) {
+void InstallParent(uint8_t mode, Input file) {
   ModelJobState& state = kept.parsers[mode & 1];
   state.db.parentCount = kParents, state.db.lodCountAtRead = mode >> 2, state.lastParentIndex = -1;
   for (std::string& name : state.LodFileNames) name.clear();
@@ -63,7 +63,7 @@ void InstallParent(uint8_t mode, Bytes file) {
   }
 }
 // Orvane4.ct and the distances, mode the two filters (15: any): read exactly when it holds every record announced.
-void ClassTable(uint8_t mode, Bytes file) {
+void ClassTable(uint8_t mode, Input file) {
   ClassDatabase classes;
   const bool read = ParseClassTable(file, classes) == ClassTableParse::kRead;
   const int count = file.size() >= kClassCountSize ? static_cast<int16_t>(file[0] | file[1] << 8) : 0;
@@ -74,7 +74,7 @@ void ClassTable(uint8_t mode, Bytes file) {
 }
 // BMP images, mode bit 0 one free palette place, bit 1 its own table added first: pixels of its rows only; an added
 // palette is found at its number or below; a full table takes none.
-void Bmp(uint8_t mode, Bytes file) {
+void Bmp(uint8_t mode, Input file) {
   HeaderDatabase& db = kept.palettes;
   DibColorCount(file);
   const BitmapFormat format = ReadBitmapFormat(file);
@@ -92,13 +92,13 @@ void Bmp(uint8_t mode, Bytes file) {
   CHECK(db.paletteCount == before + added && (!added || before < kBmpLimits.paletteLimit));
 }
 // LZSS by an encoder kept across inputs: the reference encoder's stream.
-void Lzss(uint8_t, Bytes input) {
+void Lzss(uint8_t, Input input) {
   std::vector<uint8_t> stream(LzssWorstCaseSize(input.size()));
   stream.resize(kept.encoder.Compress(input, stream));
   CHECK((input.empty() || !stream.empty()) && stream == LzssCompressReference(input));
 }
 // Both programs' argument lines: a folder is given exactly for a '~', the object folder only after the content one.
-void ArgumentLine(uint8_t, Bytes bytes) {
+void ArgumentLine(uint8_t, Input bytes) {
   const std::string_view line(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   const auto foldersHold = [&](const FolderArguments& f) {
     return f.contentDirGiven == (line.find('~') != line.npos) && (!f.objectDirGiven || f.contentDirGiven);
@@ -111,7 +111,7 @@ void ArgumentLine(uint8_t, Bytes bytes) {
   ResolveTexFolders(kept.platform, skin.checkRun, skin.folders, paths);
 }
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  constexpr void (*kReaders[])(uint8_t, Bytes) = {Header, InstallParent, ClassTable, Bmp, Lzss, ArgumentLine};
-  if (size >= 2) kReaders[data[0] % std::size(kReaders)](data[1], Bytes(data + 2, size - 2));
+  constexpr void (*kReaders[])(uint8_t, Input) = {Header, InstallParent, ClassTable, Bmp, Lzss, ArgumentLine};
+  if (size >= 2) kReaders[data[0] % std::size(kReaders)](data[1], Input(data + 2, size - 2));
   return 0;
 }

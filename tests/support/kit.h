@@ -9,6 +9,8 @@
 #include <string>
 #include "core/header_database.h"
 namespace zarno {
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
 // Appends each value little-endian in `size` bytes, a float as its bits: the kit's own encoder.
 template <class T> uint32_t LeWord(T value) { return static_cast<uint32_t>(value); }
 inline uint32_t LeWord(float value) { return std::bit_cast<uint32_t>(value); }
@@ -58,9 +60,8 @@ inline bool WriteModelFile(const ObjectFolder& folder, const std::string& name, 
   return WriteFile(folder.modelDir / name, bytes);
 }
 std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);  // empty when unreadable
-inline std::string ReadFileText(const std::filesystem::path& path) {
-  const std::vector<uint8_t> bytes = ReadFileBytes(path);
-  return {bytes.begin(), bytes.end()};
+inline std::string ReadFileText(const fs::path& path) {
+  const Bytes bytes = ReadFileBytes(path); return {bytes.begin(), bytes.end()};
 }
 // A fresh folder under the system's temporary folder, removed with all it holds when the object goes.
 class TempFolder {
@@ -89,9 +90,8 @@ struct IhrSpec {
 };
 std::string NumberText(float value);  // the shortest text that reads back as the same float ("2.5", "-0.125")
 std::string BuildIhrText(const IhrSpec& recipe);
-inline bool WriteIhrFile(const std::filesystem::path& path, const IhrSpec& recipe) {
-  const std::string text = BuildIhrText(recipe);
-  return WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+inline bool WriteIhrFile(const fs::path& path, const IhrSpec& recipe) {
+  const std::string text = BuildIhrText(recipe); return WriteFile(path, Bytes(text.begin(), text.end()));
 }
 // BMP images, well-formed or broken on purpose: every field is written as given.
 struct BmpColor { uint8_t red = 0, green = 0, blue = 0, reserved = 0; };  // held as blue, green, red, reserved
