@@ -127,13 +127,12 @@ std::vector<uint8_t> BuildBmpFile(const BmpSpec& r) {
 }
 BmpSpec StandardTextureBmp(int32_t width, int32_t height, uint32_t paletteK, uint64_t seed) {
   BmpSpec bmp{width, height, 8, 0, 0, true, 40, {}, {}, {}};
-  for (const auto& [red, green, blue, alpha] : StandardHeaderSpec().palettes.at(paletteK).entries) {
+  const HeaderSpec standard = StandardHeaderSpec();
+  for (const auto& [red, green, blue, alpha] : standard.palettes.at(paletteK).entries) {
     bmp.colors.push_back({red, green, blue, 0});
   }
   const std::vector<uint8_t> pixels = MakeTextureImage(size_t(width), size_t(height), seed);
-  for (auto row = pixels.begin(); width > 0 && row != pixels.end(); row += width) {
-    bmp.rows.emplace_back(row, row + width);
-  }
+  for (auto row = pixels.begin(); row != pixels.end(); row += width) bmp.rows.emplace_back(row, row + width);
   return bmp;
 }
 // Square cells of about an eighth of the width (8 to 128 pixels): out of 20, 6 flat, 7 gradients (in 1/16 steps
