@@ -280,9 +280,9 @@ TEST_P(FaultTest, AKillAfterAnyOperationLeavesAWholeFolder) {
 }
 INSTANTIATE_TEST_SUITE_P(Runs, FaultTest, testing::ValuesIn(kRunKinds),
                          [](const testing::TestParamInfo<RunKind>& info) { return std::string(info.param.name); });
-// Runs started at the same moment on one object folder: each waits for the other, so afterwards the header holds
-// what both wrote, no two blobs in use overlap, and each ended as a lone run ends. Also a run killed while it holds
-// the lock, and one started right after it.
+// Runs started at the same moment on one object folder: each waits for the other, so afterwards the folder is byte
+// for byte what the two leave one after the other, and each ended as a lone run ends. Also a run killed while it
+// holds the lock (taken before its first file operation), and one started right after it.
 class LoadTest : public testing::Test {
  protected:
   TempFolder root;
