@@ -21,6 +21,11 @@ target_link_libraries(Rigwright PRIVATE rigwright_lib)
 zarno_windows_program(Skinwright skinwright/main_win32.cpp ${ZARNO_RESOURCES})
 target_link_libraries(Skinwright PRIVATE skinwright_lib)
 
+# Zarnoscope is a console program.
+add_executable(Zarnoscope zarnoscope/main_win32.cpp)
+target_link_options(Zarnoscope PRIVATE -static)
+target_link_libraries(Zarnoscope PRIVATE zarnoscope_lib)
+
 # The Wine test's program: the Win32 checks, and the runner that answers
 # the message boxes of the programs it starts.
 add_executable(win32_test tests/wine/win32_test.cpp ${ZARNO_RESOURCES})

@@ -136,6 +136,9 @@ class Platform {
   virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
   // Removes a file; false when it could not be removed.
   virtual bool RemoveFile(const std::string& path) = 0;
+  // Makes a folder (its parent must exist); true when it was made or is
+  // already there as a folder.
+  virtual bool MakeFolder(const std::string& path) = 0;
   // Whether another program holds `path` open so that it cannot be replaced
   // (the running host, on Windows); asked only to word a failure.
   virtual bool InUseByAnotherProgram(const std::string& path) {

@@ -451,6 +451,13 @@ bool PosixPlatform::RemoveFile(const std::string& path) {
   return ::unlink(ResolveCaseInsensitive(path).c_str()) == 0;
 }
 
+bool PosixPlatform::MakeFolder(const std::string& path) {
+  const std::string resolved = ResolveCaseInsensitive(path);
+  if (::mkdir(resolved.c_str(), 0777) == 0) return true;
+  struct stat info;
+  return errno == EEXIST && ::stat(resolved.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 // ---- PosixPlatform: runs side by side -------------------------------------
 
 namespace {

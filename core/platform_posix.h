@@ -52,6 +52,7 @@ class PosixPlatform : public Platform {
   bool CopyFile(const std::string& from, const std::string& to) override;
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
+  bool MakeFolder(const std::string& path) override;
 
   // An flock(2) lock, which the system lets go when the descriptor closes.
   LockAttempt TryLockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;

@@ -163,6 +163,12 @@ bool Win32Platform::ReplaceFile(const std::string& from, const std::string& to) 
 
 bool Win32Platform::RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()); }
 
+bool Win32Platform::MakeFolder(const std::string& path) {
+  if (::CreateDirectoryA(path.c_str(), nullptr)) return true;
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 bool Win32Platform::InUseByAnotherProgram(const std::string& path) {
   HANDLE handle = ::CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -59,6 +59,7 @@ class Win32Platform : public Platform {
   bool ReplaceFile(const std::string& from, const std::string& to) override;
   // DeleteFileA.
   bool RemoveFile(const std::string& path) override;
+  bool MakeFolder(const std::string& path) override;
   // Whether the file cannot be opened for deletion for a sharing violation:
   // another program holds it open without letting it be replaced.
   bool InUseByAnotherProgram(const std::string& path) override;

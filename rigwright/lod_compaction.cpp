@@ -33,7 +33,10 @@ std::optional<uint32_t> RecordNamedBy(int32_t lodRef, uint32_t recordCount) {
   return static_cast<uint32_t>(k);
 }
 
-std::vector<bool> MarkUsedRecords(const HeaderDatabase& db, uint32_t recordCount) {
+}  // namespace
+
+std::vector<bool> RecordsReferencedByParents(const HeaderDatabase& db) {
+  const uint32_t recordCount = WalkedRecordCount(db);
   std::vector<bool> used(recordCount, false);
   const size_t parents = std::min({static_cast<size_t>(db.parentCount), db.ParentTable.size(),
                                    db.ParentLists.size()});
@@ -46,13 +49,15 @@ std::vector<bool> MarkUsedRecords(const HeaderDatabase& db, uint32_t recordCount
   return used;
 }
 
-uint64_t UnusedBytes(const HeaderDatabase& db, const std::vector<bool>& used) {
+uint64_t UnreferencedBytes(const HeaderDatabase& db, const std::vector<bool>& used) {
   uint64_t unused = 0;
   for (size_t k = 0; k < used.size(); ++k) {
     if (!used[k]) unused += db.LodTable[k].fileSize;
   }
   return unused;
 }
+
+namespace {
 
 // The records as they are after packing: used blobs back to back from offset
 // 0 in record order, every other record freed. Nothing when the packed store
@@ -175,13 +180,12 @@ bool PackAndReplace(Platform& platform, const InstallPaths& paths, HeaderDatabas
 }  // namespace
 
 void CompactLodFile(Platform& platform, const InstallPaths& paths, HeaderDatabase& db) {
-  const uint32_t recordCount = WalkedRecordCount(db);
-  const std::vector<bool> used = MarkUsedRecords(db, recordCount);
-  if (UnusedBytes(db, used) == 0) return;
+  const std::vector<bool> used = RecordsReferencedByParents(db);
+  if (UnreferencedBytes(db, used) == 0) return;
 
   platform.ProgressOpen(kProgressStageLod);
   platform.ProgressSetPosition(0);
-  platform.ProgressSetRange(recordCount);
+  platform.ProgressSetRange(static_cast<uint32_t>(used.size()));
   std::string message;
   const bool replaced = PackAndReplace(platform, paths, db, used, message);
   platform.ProgressClose();

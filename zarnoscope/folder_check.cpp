@@ -1,0 +1,160 @@
+#include "zarnoscope/folder_check.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <tuple>
+
+#include "core/format.h"
+#include "core/install_paths.h"
+#include "core/replacement_journal.h"
+#include "skinwright/texture_id.h"
+#include "skinwright/texture_store.h"
+#include "zarnoscope/texture_reader.h"
+
+namespace zarno {
+namespace {
+
+constexpr const char* kNextRunFinishes = "the next run of Rigwright or Skinwright finishes it";
+
+class FolderChecker {
+ public:
+  FolderChecker(Platform& platform, const InspectedFolder& folder) : platform_(platform), folder_(folder) {}
+
+  std::vector<FolderProblem> Run() {
+    CheckHeader();
+    CheckLodRecords();
+    CheckLodReferences();
+    CheckTextures();
+    CheckDdsFiles();
+    CheckInterruptedUpdate();
+    return std::move(problems_);
+  }
+
+ private:
+  void Add(std::string_view file, std::string record, std::string text) {
+    problems_.push_back({std::string(file), std::move(record), std::move(text)});
+  }
+
+  void CheckHeader() {
+    if (folder_.status != kReadOk) {
+      Add(kHeaderFileName, "", Format("cannot be read whole: %s", DescribeReadStatus(folder_.status).data()));
+    } else if (!folder_.skinwright.accepted) {
+      Add(kHeaderFileName, "", "Skinwright would refuse it: " + folder_.skinwright.reason);
+    }
+    if (folder_.status == kReadOk && !folder_.rigwright.accepted) {
+      Add(kHeaderFileName, "", "Rigwright would refuse it: " + folder_.rigwright.reason);
+    }
+  }
+
+  // A store that is not there while records are in use: one line for all of them.
+  void CheckStorePresent(std::string_view store, bool present, uint32_t recordsInUse, const char* kind) {
+    if (!present && recordsInUse > 0) {
+      Add(store, "", Format("is not there, but %u %s records are in use", recordsInUse, kind));
+    }
+  }
+
+  void CheckLodRecords() {
+    const HeaderDatabase& db = *folder_.db;
+    std::vector<std::tuple<uint64_t, uint64_t, uint32_t>> blobs;  // offset, end, record
+    for (uint32_t k = 0; k < folder_.LodRecords(); ++k) {
+      const LodRecord& record = db.LodTable[k];
+      if (record.fileSize == 0) continue;
+      const uint64_t end = uint64_t{record.fileOffset} + record.fileSize;
+      if (folder_.lodSize && end > *folder_.lodSize) {
+        Add(kLodFileName, Format("lod %u", k),
+            Format("its %u bytes at offset %u lie outside ZarnoObj.lod (%llu bytes)", record.fileSize,
+                   record.fileOffset, static_cast<unsigned long long>(folder_.lodSize.value_or(0))));
+      }
+      blobs.emplace_back(record.fileOffset, end, k);
+    }
+    CheckStorePresent(kLodFileName, folder_.lodSize.has_value(), static_cast<uint32_t>(blobs.size()), "LOD");
+    std::sort(blobs.begin(), blobs.end());
+    std::optional<std::tuple<uint64_t, uint64_t, uint32_t>> reaching;  // the blob reaching furthest so far
+    for (const auto& blob : blobs) {
+      if (reaching && std::get<0>(blob) < std::get<1>(*reaching)) {
+        Add(kLodFileName, Format("lod %u", std::get<2>(blob)),
+            Format("its bytes overlap those of lod %u", std::get<2>(*reaching)));
+      }
+      if (!reaching || std::get<1>(blob) > std::get<1>(*reaching)) reaching = blob;
+    }
+  }
+
+  void CheckLodReferences() {
+    const HeaderDatabase& db = *folder_.db;
+    for (uint32_t p = 0; p < folder_.ParentRecords(); ++p) {
+      const uint32_t refs = std::min<uint32_t>(db.ParentTable[p].lodRefCount, kMaxLodRefs);
+      for (uint32_t j = 0; j < refs; ++j) {
+        const std::optional<std::string> problem = LodReferenceProblem(db.ParentLists[p].lodRef[j]);
+        if (problem) Add(kHeaderFileName, Format("parent %u", p), Format("LOD reference %u ", j) + *problem);
+      }
+    }
+  }
+
+  std::optional<std::string> LodReferenceProblem(int32_t lodRef) const {
+    if (lodRef < 0) return Format("(%d) was never installed: its model file was missing", lodRef);
+    if (lodRef % 2 == 0) return Format("(%d) names no LOD record", lodRef);
+    const uint32_t k = static_cast<uint32_t>(lodRef - 1) / 2;
+    if (k >= folder_.LodRecords()) return Format("names lod %u, past the last record", k);
+    if (folder_.db->LodTable[k].fileSize == 0) return Format("names lod %u, which is free", k);
+    return std::nullopt;
+  }
+
+  void CheckTextures() {
+    TextureReader reader(platform_, folder_);
+    std::vector<uint8_t> pixels;
+    // Records that share one blob (the DDS placeholders) decode it once.
+    std::map<std::tuple<uint32_t, uint32_t, uint32_t>, std::optional<std::string>> decoded;
+    uint32_t inUse = 0;
+    for (uint32_t id = 0; id < folder_.TextureRecords(); ++id) {
+      const TextureRecord& record = folder_.db->TextureTable[id];
+      if (!TextureInUse(record)) continue;
+      ++inUse;
+      for (std::string& problem : reader.RecordProblems(id)) Add(kTexFileName, Format("texture %u", id), problem);
+      if (!reader.Decodable(id)) continue;
+      const auto key = std::make_tuple(record.fileOffset, record.dataSize, record.width);
+      auto found = decoded.find(key);
+      if (found == decoded.end()) found = decoded.emplace(key, reader.Decode(id, pixels)).first;
+      if (found->second) Add(kTexFileName, Format("texture %u", id), *found->second);
+    }
+    CheckStorePresent(kTexFileName, folder_.texSize.has_value(), inUse, "texture");
+  }
+
+  void CheckDdsFiles() {
+    for (const std::string& name : folder_.ddsNames) {
+      const std::optional<int32_t> id = TextureIdOfName(name);
+      if (!id || *id < 0 || std::to_string(*id) + ".dds" != AsciiLower(name)) {
+        Add(folder_.DdsName(name), "", "its name is not a texture identifier followed by .dds");
+      } else if (static_cast<uint32_t>(*id) >= folder_.TextureRecords() ||
+                 !TextureInUse(folder_.db->TextureTable[static_cast<uint32_t>(*id)])) {
+        Add(folder_.DdsName(name), "", Format("texture %d has no record in use", *id));
+      }
+    }
+  }
+
+  void CheckInterruptedUpdate() {
+    if (folder_.journal) {
+      Add(kJournalFileName, "", std::string("an update was interrupted; ") + kNextRunFinishes);
+    }
+    for (const std::string& name : folder_.leftovers) {
+      Add(name, "", std::string("left by an interrupted update; ") + kNextRunFinishes);
+    }
+  }
+
+  static std::string AsciiLower(std::string text) {
+    for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return text;
+  }
+
+  Platform& platform_;
+  const InspectedFolder& folder_;
+  std::vector<FolderProblem> problems_;
+};
+
+}  // namespace
+
+std::vector<FolderProblem> CheckFolder(Platform& platform, const InspectedFolder& folder) {
+  return FolderChecker(platform, folder).Run();
+}
+
+}  // namespace zarno
