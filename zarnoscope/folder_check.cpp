@@ -93,7 +93,7 @@ class FolderChecker {
 
   std::optional<std::string> LodReferenceProblem(int32_t lodRef) const {
     if (lodRef < 0) return Format("(%d) was never installed: its model file was missing", lodRef);
-    if (lodRef % 2 == 0) return Format("(%d) names no LOD record", lodRef);
+    if (lodRef % 2 == 0) return Format("(%d) is not 2k + 1 for a LOD record k", lodRef);
     const uint32_t k = static_cast<uint32_t>(lodRef - 1) / 2;
     if (k >= folder_.LodRecords()) return Format("names lod %u, past the last record", k);
     if (folder_.db->LodTable[k].fileSize == 0) return Format("names lod %u, which is free", k);

@@ -50,8 +50,10 @@ uint32_t InspectedFolder::PaletteRecords() const {
   return static_cast<uint32_t>(std::min<size_t>(db->paletteCount, db->PaletteTable.size()));
 }
 
-std::optional<InspectedFolder> InspectFolder(Platform& platform, const std::string& dir, std::string& error) {
+std::optional<InspectedFolder> InspectFolder(Platform& platform, const std::string& dir, std::string& error,
+                                             const InspectionLimits& limits) {
   InspectedFolder folder;
+  folder.limits = limits;
   folder.separator = platform.PathSeparator();
   folder.dirSlash = dir.empty() || dir.back() == folder.separator ? dir : dir + folder.separator;
   const std::string hdrPath = folder.PathOf(kHeaderFileName);
@@ -62,9 +64,9 @@ std::optional<InspectedFolder> InspectFolder(Platform& platform, const std::stri
     return std::nullopt;
   }
   folder.headerSize = header.size();
-  const auto rigwrightDb = std::make_unique<HeaderDatabase>(kRigwrightLimits);
+  const auto rigwrightDb = std::make_unique<HeaderDatabase>(limits.rigwright);
   folder.rigwright = VerdictOf(ReadHeaderDatabase(header, *rigwrightDb, false), *rigwrightDb);
-  folder.db = std::make_unique<HeaderDatabase>(kSkinwrightLimits);
+  folder.db = std::make_unique<HeaderDatabase>(limits.skinwright);
   folder.status = ReadHeaderDatabase(header, *folder.db, false);
   folder.skinwright = VerdictOf(folder.status, *folder.db);
   folder.lodSize = platform.FileSize(folder.PathOf(kLodFileName));

@@ -24,12 +24,20 @@ struct HeaderVerdict {
   std::string reason;  // empty when accepted
 };
 
+// The limits the header is read with: the two programs' own, or small ones in
+// tests.
+struct InspectionLimits {
+  HeaderLimits rigwright = kRigwrightLimits;
+  HeaderLimits skinwright = kSkinwrightLimits;  // every one at least Rigwright's
+};
+
 struct InspectedFolder {
+  InspectionLimits limits;
   std::string dirSlash;  // the object folder followed by one separator
   char separator = '/';
   uint64_t headerSize = 0;
-  // Read with Skinwright's limits: every one is at least Rigwright's, so this
-  // holds all that either program would read.
+  // Read with Skinwright's limits, which hold all that either program would
+  // read.
   std::unique_ptr<HeaderDatabase> db;
   ReadStatus status = kReadOk;
   HeaderVerdict rigwright, skinwright;
@@ -49,7 +57,8 @@ struct InspectedFolder {
 
 // Reads the folder. Nothing when ZarnoObj.hdr cannot be opened or read
 // whole; `error` then says so, naming the file.
-std::optional<InspectedFolder> InspectFolder(Platform& platform, const std::string& dir, std::string& error);
+std::optional<InspectedFolder> InspectFolder(Platform& platform, const std::string& dir, std::string& error,
+                                             const InspectionLimits& limits = {});
 
 // Whether a parent holds anything: a parent whose every field and list entry
 // is 0 is free to take.

@@ -60,8 +60,8 @@ ReportRow CountRow(uint64_t count, uint32_t rigwrightLimit, uint32_t skinwrightL
 
 void AddCountSections(const InspectedFolder& folder, Report& report) {
   const HeaderDatabase& db = *folder.db;
-  const HeaderLimits& r = kRigwrightLimits;
-  const HeaderLimits& s = kSkinwrightLimits;
+  const HeaderLimits& r = folder.limits.rigwright;
+  const HeaderLimits& s = folder.limits.skinwright;
   uint32_t texturesInUse = 0, lodsFree = 0, parentsInUse = 0;
   for (uint32_t id = 0; id < folder.TextureRecords(); ++id) texturesInUse += TextureInUse(db.TextureTable[id]);
   for (uint32_t k = 0; k < folder.LodRecords(); ++k) lodsFree += db.LodTable[k].fileSize == 0;
@@ -204,13 +204,13 @@ std::string FreeNumbers(const InspectedFolder& folder, bool json) {
   const HeaderDatabase& db = *folder.db;
   std::vector<bool> parents(folder.ParentRecords(), false);
   for (uint32_t p = 0; p < parents.size(); ++p) parents[p] = ParentInUse(db, p);
-  std::vector<bool> textures = TexturesWithDdsCopy(folder, kSkinwrightLimits.textureCapacity);
+  const uint32_t textureCapacity = folder.limits.skinwright.textureCapacity;
+  std::vector<bool> textures = TexturesWithDdsCopy(folder, std::max(textureCapacity, folder.TextureRecords()));
   for (uint32_t id = 0; id < folder.TextureRecords(); ++id) {
     if (TextureInUse(db.TextureTable[id])) textures[id] = true;
   }
-  const std::string freeParents = RangesText(FreeRanges(1, kRigwrightLimits.parentLimit, parents), json);
-  const std::string freeTextures =
-      RangesText(FreeRanges(0, kSkinwrightLimits.textureCapacity, textures), json);
+  const std::string freeParents = RangesText(FreeRanges(1, folder.limits.rigwright.parentLimit, parents), json);
+  const std::string freeTextures = RangesText(FreeRanges(0, textureCapacity, textures), json);
   if (json) return "{\"parents\":" + freeParents + ",\n\"textures\":" + freeTextures + "}\n";
   return "free parents: " + freeParents + "\nfree textures: " + freeTextures + "\n";
 }

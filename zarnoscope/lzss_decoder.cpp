@@ -11,14 +11,16 @@ namespace {
 // output[at], byte by byte where the two overlap; bytes before the output's
 // start are the ring's initial zeros.
 void CopyMatch(std::span<uint8_t> output, size_t at, size_t distance, size_t length) {
-  uint8_t* to = output.data() + at;
   size_t k = 0;
-  for (; k < length && at + k < distance; ++k) to[k] = 0;
+  for (; k < length && at + k < distance; ++k) output[at + k] = 0;
+  if (k == length) return;
+  uint8_t* to = output.data() + at + k;
+  const uint8_t* from = output.data() + (at + k - distance);
   if (distance >= length) {
-    std::memcpy(to + k, to + k - distance, length - k);
+    std::memcpy(to, from, length - k);
     return;
   }
-  for (; k < length; ++k) to[k] = to[k - distance];
+  for (; k < length; ++k) *to++ = *from++;
 }
 
 }  // namespace

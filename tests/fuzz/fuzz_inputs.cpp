@@ -1,6 +1,8 @@
 // Every reader of untrusted bytes: byte 0 picks the reader, byte 1 is its mode; a failed property aborts.
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
+#include <filesystem>
 #include <numeric>
 #include "core/platform_posix.h"
 #include "rigwright/install_parent.h"
@@ -10,6 +12,10 @@
 #include "skinwright/texture_image.h"
 #include "skinwright/texture_paths.h"
 #include "tests/support/kit.h"
+#include "zarnoscope/folder_check.h"
+#include "zarnoscope/listings.h"
+#include "zarnoscope/lzss_decoder.h"
+#include "zarnoscope/texture_reader.h"
 using namespace zarno;
 using Input = std::span<const uint8_t>;
 #define CHECK(holds) ((holds) ? void() : (std::fprintf(stderr, "fuzz property failed: %s\n", #holds), std::abort()))
@@ -31,6 +37,20 @@ struct Kept {
   ModelJobState parsers[2] = {{platform, settings[0], paths}, {platform, settings[1], paths}};
   HeaderDatabase parents{kRigwrightLimits}, palettes{kBmpLimits};
   LzssEncoder encoder;
+  // Two object folders for the inspector: one with a store of two texture streams (16 and 32 wide) at 0 and 96
+  // and DDS copies, one with no store.
+  std::string folders[2] = {MakeFolder(true), MakeFolder(false)};
+  static std::string MakeFolder(bool store) {
+    const fs::path dir = fs::temp_directory_path() / ("zarno-fuzz-" + std::to_string(::getpid()) + (store ? "-a" : "-b"));
+    fs::create_directories(dir / "ZarnoObj");
+    if (!store) return dir.string();
+    Bytes tex = LzssCompressReference(MakeTextureImage(16, 16, 1));
+    tex.resize(96);
+    const Bytes second = LzssCompressReference(MakeTextureImage(32, 32, 2));
+    tex.insert(tex.end(), second.begin(), second.end());
+    WriteFile(dir / "ZarnoObj.tex", tex), WriteFile(dir / "ZarnoObj" / "5.dds", {}), WriteFile(dir / "ZarnoObj" / "x.dds", {});
+    return dir.string();
+  }
   Kept() {
     parents.parentCount = kRigwrightLimits.parentLimit;
     for (size_t p = 0; p < parents.ParentTable.size(); ++p) {
@@ -91,11 +111,41 @@ void Bmp(uint8_t mode, Input file) {
   const bool added = AddBitmapPalette(file, db);
   CHECK(db.paletteCount == before + added && (!added || before < kBmpLimits.paletteLimit));
 }
-// LZSS by an encoder kept across inputs: the reference encoder's stream.
-void Lzss(uint8_t, Input input) {
-  std::vector<uint8_t> stream(LzssWorstCaseSize(input.size()));
+// LZSS by an encoder kept across inputs: the reference encoder's stream, which decodes to the input. Mode bit 0:
+// the input is a stream instead, decoded to (mode >> 1) * 64 bytes; an exact decoding uses it whole.
+void Lzss(uint8_t mode, Input input) {
+  if (mode & 1) {
+    std::vector<uint8_t> output(static_cast<size_t>(mode >> 1) * 64);
+    const LzssDecodeResult result = LzssDecode(input, output);
+    CHECK(result.produced <= output.size() && result.consumed <= input.size());
+    CHECK((result.outcome == LzssDecodeOutcome::kExact) ==
+          (result.produced == output.size() && result.consumed == input.size()));
+    return;
+  }
+  std::vector<uint8_t> stream(LzssWorstCaseSize(input.size())), output(input.size());
   stream.resize(kept.encoder.Compress(input, stream));
   CHECK((input.empty() || !stream.empty()) && stream == LzssCompressReference(input));
+  CHECK(LzssDecode(stream, output).outcome == LzssDecodeOutcome::kExact && std::ranges::equal(output, input));
+}
+// ZarnoObj.hdr in an object folder, mode bit 0 without a store: every listing and check; a folder found healthy
+// decodes every texture in use.
+void Folder(uint8_t mode, Input file) {
+  const std::string& dir = kept.folders[mode & 1];
+  WriteFile(fs::path(dir) / "ZarnoObj.hdr", file);
+  std::string error;
+  const std::optional<InspectedFolder> folder =
+      InspectFolder(kept.platform, dir, error, {kHeaderLimits[0], kHeaderLimits[1]});
+  CHECK(folder.has_value());
+  for (const auto listing : {ParentListing, LodListing, TextureListing, PaletteListing, SummaryReport}) {
+    RenderText(listing(*folder)), RenderJson(listing(*folder));
+  }
+  FreeNumbers(*folder, mode & 2);
+  const bool healthy = CheckFolder(kept.platform, *folder).empty();
+  TextureReader reader(kept.platform, *folder);
+  std::vector<uint8_t> pixels;
+  for (uint32_t id = 0; id < folder->TextureRecords(); ++id) {
+    if (TextureInUse(folder->db->TextureTable[id])) CHECK(!reader.Decode(id, pixels) || !healthy);
+  }
 }
 // Both programs' argument lines: a folder is given exactly for a '~', the object folder only after the content one.
 void ArgumentLine(uint8_t, Input bytes) {
@@ -111,7 +161,7 @@ void ArgumentLine(uint8_t, Input bytes) {
   ResolveTexFolders(kept.platform, skin.checkRun, skin.folders, paths);
 }
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  constexpr void (*kReaders[])(uint8_t, Input) = {Header, InstallParent, ClassTable, Bmp, Lzss, ArgumentLine};
+  constexpr void (*kReaders[])(uint8_t, Input) = {Header, InstallParent, ClassTable, Bmp, Lzss, ArgumentLine, Folder};
   if (size >= 2) kReaders[data[0] % std::size(kReaders)](data[1], Input(data + 2, size - 2));
   return 0;
 }
