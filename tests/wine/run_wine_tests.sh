@@ -93,6 +93,20 @@ for round in 1 2 3 4 5; do
 done
 echo "load: 5 rounds of Rigwright beside Skinwright under Wine"
 end_case
+# Zarnoscope.exe and the POSIX zarnoscope print the same on the same folders (line ends and separators aside).
+start zarnoscope
+for folder in fixture/Objects fixture/PaletteObjects sequential/Objects; do
+  for command in summary verify "--json summary" "--json verify" textures; do
+    code=0 wine_code=0
+    "$posix_bin/zarnoscope" $command "$work/$folder" >"$work/posix" 2>/dev/null || code=$?
+    timeout 60 wine "$win_bin/Zarnoscope.exe" $command "$(winpath "$work/$folder")" >"$work/windows" 2>/dev/null ||
+      wine_code=$?
+    [ "$code" = "$wine_code" ] || fail "$folder, $command: exit codes POSIX $code, Windows $wine_code"
+    diff "$work/posix" <(sed 's/\r$//; s#\\#/#g' "$work/windows") >"$work/diff" ||
+      fail "$folder, $command: outputs differ (< POSIX, > Windows):"
+  done
+done
+end_case
 start win32_test
 (cd "$work/checks" && timeout 120 wine "$win_bin/win32_test.exe" >"$work/diff" 2>&1) || fail "failed checks:"
 end_case
