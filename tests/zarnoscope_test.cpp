@@ -195,6 +195,9 @@ TEST(ZarnoscopeTest, UsageAndFolderErrorsAndTheOutputsOfTexturesAndModels) {
       {{"texture", "1", (s.temp / "1.bmp").string()}, 1, "zarnoscope: texture 1 is not in use\n"},
       {{"model", "4", (s.temp / "4").string()}, 1, "zarnoscope: lod 4 is not in use\n"},
       {{"model", "0", (s.temp / "no" / "0").string()}, 1, "zarnoscope: Can not write " + (s.temp / "no/0").string() + "\n"},
+      {{"model", "2", (s.obj / "zarnoobj.HDR").string()}, 2, "zarnoscope: will not write " +
+                                                            (s.obj / "zarnoobj.HDR").string() + ": the name is one "
+                                                            "of an object folder's own files\n"},
       {{"model", "2", (s.temp / "2").string()}, 0, ""},
       {{"texture", "2", (s.temp / "2.bmp").string()}, 0, ""},
   };

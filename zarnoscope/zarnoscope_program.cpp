@@ -100,6 +100,19 @@ std::optional<uint32_t> ParseNumber(const std::string& text) {
   return value;
 }
 
+// Whether an output would take the name of one of the object folder's own
+// files, wherever it goes: a texture written over ZarnoObj.hdr by a slip of
+// the keyboard would lose the user's database.
+bool IsObjectFileName(std::string_view path, char separator) {
+  std::string name(path.substr(path.find_last_of(std::string{'/', separator}) + 1));
+  for (char& c : name) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  for (std::string_view own : {"zarnoobj.hdr", "zarnoobj.lod", "zarnoobj.tex", "zarnoobj.journal", "zarnoobj.lock",
+                               "orvane4.ct"}) {
+    if (name == own) return true;
+  }
+  return name.ends_with(".dds") || name.ends_with(".new");
+}
+
 std::string VerifyText(const std::vector<FolderProblem>& problems) {
   std::string text;
   for (const FolderProblem& problem : problems) {
@@ -197,6 +210,9 @@ class CommandRunner {
   }
 
   int WriteOut(const std::string& path, std::span<const uint8_t> bytes) {
+    if (IsObjectFileName(path, platform_.PathSeparator())) {
+      return Usage("will not write " + path + ": the name is one of an object folder's own files");
+    }
     if (!WriteFileDurably(platform_, path, bytes)) return Fail("Can not write " + path);
     return kExitDone;
   }
