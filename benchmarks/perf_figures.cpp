@@ -23,6 +23,8 @@ constexpr double kHeaderGoal = 3.0;            // times plain stdio, at most
 constexpr double kInstallGoal = 2.0;           // times copying the model bytes, at most
 constexpr double kCompactionGoal = 1.5;        // times copying the live bytes, at most
 constexpr double kNonCompressionGoal = 0.15;   // share of the texture run, at most
+constexpr double kVerifyGoal = 2.0;            // times reading both stores, at most
+constexpr double kSummaryGoal = 0.1;           // times reading both stores, at most
 
 // Buffers a run may hold besides its tables and its largest item: the 1 MiB
 // block of the copies, the 64 KiB write buffer of a file, the encoder's ring
@@ -60,6 +62,12 @@ TableRow TimeRatioRow(const std::string& figure, const Sample& program, const Sa
   const double ratio = program.MedianWallSeconds() / baseline.MedianWallSeconds();
   return {figure, Seconds(program.MedianWallSeconds()), Seconds(baseline.MedianWallSeconds()), Times(ratio),
           Format("<= %.1fx", goal), MetText(ratio <= goal)};
+}
+
+// A row that shows a time beside another one, with no goal.
+TableRow InformationRow(const std::string& figure, const Sample& program, const Sample& baseline) {
+  const double ratio = program.MedianWallSeconds() / baseline.MedianWallSeconds();
+  return {figure, Seconds(program.MedianWallSeconds()), Seconds(baseline.MedianWallSeconds()), Times(ratio), "-", "-"};
 }
 
 std::function<std::string()> ExpectFileSize(const fs::path& path, uint64_t expected) {
@@ -114,6 +122,7 @@ bool PerfSuite::Run() {
   MeasureLodCompaction();
   MeasureTexCompaction();
   MeasureTextureRun();
+  MeasureZarnoscope();
   AddMemoryRows();
   PrintTable(rows_);
   for (const std::string& failure : failures_) std::printf("FAILED: %s\n", failure.c_str());
@@ -314,6 +323,50 @@ void PerfSuite::MeasureTextureRun() {
                      FixedBytes() + TableBytes(kSkinwrightLimits) + 2 * headerAfter +
                          kImageCopiesHeld * objects.largestBlob,
                      storeAfter});
+}
+
+// 7. Zarnoscope's verify (every texture decoded) and summary (the header and
+// the file sizes) of the full folder, against reading its files once with stdio.
+void PerfSuite::MeasureZarnoscope() {
+  std::fprintf(stderr, "zarnoscope on the full folder\n");
+  const FolderFixture fixture = BuildFullFolderFixture(FixtureDir("folder"));
+  const ObjectFixture& objects = fixture.objects;
+  if (objects.objectDir.empty()) {
+    failures_.push_back("cannot build the full folder fixture");
+    return;
+  }
+  const std::string dir = objects.objectDir.string();
+  const std::vector<Measurement> measurements = {
+      {"zarnoscope verify", {"zarnoscope", "verify", dir}, {}, {}},
+      {"zarnoscope summary", {"zarnoscope", "summary", dir}, {}, {}},
+      {"stdio read of both stores", {"read-files", dir, "ZarnoObj.lod,ZarnoObj.tex"}, {}, {}},
+      {"stdio read of ZarnoObj.tex", {"read-files", dir, "ZarnoObj.tex"}, {}, {}},
+      {"stdio read of ZarnoObj.hdr", {"read-files", dir, "ZarnoObj.hdr"}, {}, {}}};
+  const std::vector<Sample> samples = MeasureInRounds(measurements, Repetitions(3), StderrPath());
+  DropFixture("folder");
+  if (!AllGood(samples)) return;
+  AddZarnoscopeRows(fixture, samples);
+}
+
+void PerfSuite::AddZarnoscopeRows(const FolderFixture& fixture, const std::vector<Sample>& samples) {
+  const std::string stores = Format("lod %s + tex %s", MiB(fixture.lodBytes).c_str(), MiB(fixture.texBytes).c_str());
+  rows_.push_back(TimeRatioRow(Format("7. zarnoscope verify, full folder (%s, %s of pixels) vs stdio read of both",
+                                      stores.c_str(), MiB(fixture.pixelBytes).c_str()),
+                               samples[0], samples[2], kVerifyGoal));
+  rows_.push_back(InformationRow("7. zarnoscope verify vs stdio read of ZarnoObj.tex alone, the store it reads",
+                                 samples[0], samples[3]));
+  rows_.push_back(TimeRatioRow("8. zarnoscope summary, full folder vs stdio read of both stores", samples[1],
+                               samples[2], kSummaryGoal));
+  rows_.push_back(InformationRow(Format("8. zarnoscope summary vs stdio read of ZarnoObj.hdr (%s)",
+                                        MiB(fixture.objects.headerBytes).c_str()),
+                                 samples[1], samples[4]));
+  // Both programs' tables (the folder is read with each one's limits) and
+  // the header's bytes; verify adds one texture at a time.
+  const uint64_t readBound = FixedBytes() + TableBytes(kRigwrightLimits) + TableBytes(kSkinwrightLimits) +
+                             fixture.objects.headerBytes;
+  memory_.push_back({"zarnoscope verify", samples[0].peakKib * 1024,
+                     readBound + fixture.largestPixels + fixture.objects.largestBlob, fixture.objects.storeBytes});
+  memory_.push_back({"zarnoscope summary", samples[1].peakKib * 1024, readBound, fixture.objects.storeBytes});
 }
 
 // 6. Each run's peak memory against its bound: the process alone, the

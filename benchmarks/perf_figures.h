@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "benchmarks/perf_fixtures.h"
 #include "benchmarks/perf_measure.h"
 #include "benchmarks/perf_table.h"
 
@@ -45,6 +46,8 @@ class PerfSuite {
   void MeasureLodCompaction();
   void MeasureTexCompaction();
   void MeasureTextureRun();
+  void MeasureZarnoscope();
+  void AddZarnoscopeRows(const FolderFixture& fixture, const std::vector<Sample>& samples);
   void AddMemoryRows();
 
   int Repetitions(int usual) const { return options_.repetitions.value_or(usual); }

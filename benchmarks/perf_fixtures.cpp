@@ -11,6 +11,7 @@
 
 #include "core/format.h"
 #include "core/header_database.h"
+#include "skinwright/lzss.h"
 #include "tests/support/kit.h"
 
 namespace zarno {
@@ -126,8 +127,8 @@ ParentSpec FullParent(FixtureRandom& random) {
   return parent;
 }
 
-HeaderSpec FullHeaderSpec() {
-  const HeaderLimits& limits = kSkinwrightLimits;
+// Every count at `limits`, every parent's lists full.
+auto FullHeader(const HeaderLimits& limits) {
   FixtureRandom random(2024);
   HeaderSpec recipe = StandardHeaderSpec();
   recipe.colors.assign(limits.colorLimit, ColorRecord{{0.25f, 0.5f, 0.75f, 1.0f}});
@@ -175,6 +176,64 @@ TextureRecord StoredTexture(uint64_t offset, uint32_t size) {
   return TextureRecord{static_cast<uint32_t>(offset), size, 256, 0, 0, 0xA0, 0xFF7F5903, 0, 5, 0};
 }
 
+// ---- the full folder -------------------------------------------------------------
+
+constexpr uint32_t kFolderWidths[] = {128, 256, 512};
+constexpr uint64_t kFolderImageSeed = 5000;
+constexpr uint32_t kFolderPalettes = 14;  // the records use the first palettes in turn
+
+struct EncodedImage {
+  uint32_t width = 0;
+  std::vector<uint8_t> stream;
+};
+
+// The full folder's distinct textures, each compressed once.
+std::vector<EncodedImage> EncodeFolderImages() {
+  LzssEncoder encoder;
+  std::vector<EncodedImage> images;
+  for (uint32_t j = 0; j < kFolderImages; ++j) {
+    const uint32_t width = kFolderWidths[j % std::size(kFolderWidths)];
+    const std::vector<uint8_t> pixels = MakeTextureImage(width, width, kFolderImageSeed + j);
+    EncodedImage image{width, std::vector<uint8_t>(LzssWorstCaseSize(pixels.size()))};
+    image.stream.resize(encoder.Compress(pixels, image.stream));
+    images.push_back(std::move(image));
+  }
+  return images;
+}
+
+// Writes a blob for every LOD record of `recipe` and points the record at it.
+bool WriteFolderLod(const fs::path& path, auto& recipe, FolderFixture& fixture) {
+  StoreWriter store(path);
+  for (uint32_t k = 0; k < recipe.lods.size(); ++k) {
+    store.Filler(kLodGap);
+    recipe.lods[k] = LodRecord{k, 0, 0, static_cast<uint32_t>(store.Written()), kFolderLodBlob};
+    store.Put(BlobSlice(k, kFolderLodBlob));
+  }
+  fixture.lodBytes = store.Written();
+  return store.Close();
+}
+
+// Writes a copy of one image's stream for every texture record of `recipe`,
+// back to back as Skinwright appends them, and points the record at it.
+bool WriteFolderTex(const fs::path& path, auto& recipe, FolderFixture& fixture) {
+  const std::vector<EncodedImage> images = EncodeFolderImages();
+  StoreWriter store(path);
+  for (uint32_t i = 0; i < recipe.textures.size(); ++i) {
+    const EncodedImage& image = images[i % images.size()];
+    const auto size = static_cast<uint32_t>(image.stream.size());
+    const auto offset = static_cast<uint32_t>(store.Written());
+    const uint32_t palette = i % kFolderPalettes;
+    recipe.textures[i] = TextureRecord{offset, size, image.width, 0, 0, 0xA0, 0xFF000000 + i, 0, palette, 0};
+    store.Put(image.stream);
+    recipe.maxTextureSize = std::max(recipe.maxTextureSize, size);
+    fixture.objects.largestBlob = std::max<uint64_t>(fixture.objects.largestBlob, size);
+    fixture.largestPixels = std::max<uint64_t>(fixture.largestPixels, uint64_t{image.width} * image.width);
+    fixture.pixelBytes += uint64_t{image.width} * image.width;
+  }
+  fixture.texBytes = store.Written();
+  return store.Close();
+}
+
 bool WriteRejectedImage(const fs::path& texDir) {
   std::error_code error;
   fs::create_directories(texDir, error);
@@ -189,7 +248,18 @@ int32_t RunTextureId(uint32_t i) { return static_cast<int32_t>(100 + i); }
 
 ObjectFixture BuildFullHeaderFixture(const fs::path& dir) {
   ObjectFixture fixture;
-  if (!WriteHeader(dir / "Objects", FullHeaderSpec(), fixture)) return {};
+  if (!WriteHeader(dir / "Objects", FullHeader(kSkinwrightLimits), fixture)) return {};
+  return fixture;
+}
+
+FolderFixture BuildFullFolderFixture(const fs::path& dir) {
+  auto recipe = FullHeader(kRigwrightLimits);
+  FolderFixture fixture;
+  const fs::path objectDir = dir / "Objects";
+  if (!WriteFolderLod(objectDir / "ZarnoObj.lod", recipe, fixture)) return {};
+  if (!WriteFolderTex(objectDir / "ZarnoObj.tex", recipe, fixture)) return {};
+  if (!WriteHeader(objectDir, recipe, fixture.objects)) return {};
+  fixture.objects.storeBytes = fixture.lodBytes + fixture.texBytes;
   return fixture;
 }
 

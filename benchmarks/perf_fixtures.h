@@ -19,6 +19,8 @@ inline constexpr uint32_t kLargestBlob = 64 * 1024;
 inline constexpr uint32_t kLodCompactionRecords = 20000;  // every other one unused
 inline constexpr uint32_t kTexCompactionRecords = 10000;  // every other one replaced
 inline constexpr uint32_t kRunTextures = 200;
+inline constexpr uint32_t kFolderLodBlob = 16 * 1024;  // every blob of the full folder's ZarnoObj.lod
+inline constexpr uint32_t kFolderImages = 24;          // distinct textures behind its ZarnoObj.tex records
 
 // The texture run's image i: its width (256, 512 or 1024 in turn), the seed
 // of its pixels and its identifier. The baseline compresses the same pixels.
@@ -66,6 +68,23 @@ ContentFixture BuildTexCompactionFixture(const std::filesystem::path& dir);
 // 200 texture-like BMP images of 256 × 256 to 1024 × 1024 over the standard
 // database and its small store.
 ContentFixture BuildTextureRunFixture(const std::filesystem::path& dir);
+
+// The full object folder Zarnoscope reads: Rigwright's limits (which Skinwright
+// accepts too) reached by every count, every parent's lists full, beside its
+// two stores.
+struct FolderFixture {
+  ObjectFixture objects;      // storeBytes: both stores; largestBlob: the longest stream
+  uint64_t lodBytes = 0;      // ZarnoObj.lod
+  uint64_t texBytes = 0;      // ZarnoObj.tex
+  uint64_t largestPixels = 0; // the widest texture, decoded
+  uint64_t pixelBytes = 0;    // every texture, decoded
+};
+
+// ZarnoObj.lod holds 20000 blobs of 16 KiB with installation's 10-byte gaps;
+// ZarnoObj.tex 8000 LZSS streams of the production encoder, each record its
+// own copy of the stream of one of 24 texture-like images of 128 x 128 to
+// 512 x 512, so that a check decodes every record.
+FolderFixture BuildFullFolderFixture(const std::filesystem::path& dir);
 
 // Makes `work` a fresh copy of the fixture's object folder (see ObjectFixture).
 bool PrepareWorkObjects(const ObjectFixture& fixture, const std::filesystem::path& work);

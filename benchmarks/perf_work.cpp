@@ -19,6 +19,7 @@
 #include "skinwright/lzss.h"
 #include "skinwright/skinwright_program.h"
 #include "tests/support/kit.h"
+#include "zarnoscope/zarnoscope_program.h"
 
 namespace zarno {
 namespace {
@@ -123,6 +124,31 @@ Outcome HeaderPlain(const Arguments& args) {
   return stopwatch.Elapsed();
 }
 
+// Reads the files named in `names` (separated by commas) in `folder`, one
+// after the other, front to back in chunks; `total` is what they held.
+bool ReadFilesPlain(const std::string& folder, const std::string& names, uint64_t& total) {
+  std::vector<char> chunk(kStdioChunk);
+  for (size_t start = 0; start <= names.size();) {
+    const size_t end = std::min(names.find(',', start), names.size());
+    const std::string path = folder + "/" + names.substr(start, end - start);
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) return false;
+    for (size_t got; (got = std::fread(chunk.data(), 1, chunk.size(), in)) > 0;) total += got;
+    const bool read = std::ferror(in) == 0;
+    std::fclose(in);
+    if (!read) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+Outcome ReadFiles(const Arguments& args) {
+  uint64_t total = 0;
+  const Stopwatch stopwatch;
+  if (!ReadFilesPlain(args.at(1), args.at(2), total) || total == 0) return Failed("cannot read " + args.at(2));
+  return stopwatch.Elapsed();
+}
+
 // ---- the programs ------------------------------------------------------------------
 
 Outcome HeaderProduct(const Arguments& args) {
@@ -157,6 +183,21 @@ Outcome Skinwright(const Arguments& args) {
   const int exitCode = RunSkinwright(platform, line);
   const WorkTime time = stopwatch.Elapsed();
   if (exitCode != kExitAfterRun || platform.CloseRequests() != 1) return Failed("skinwright did not run: " + line);
+  return time;
+}
+
+// A Zarnoscope command that finds the folder healthy and writes no error.
+Outcome Zarnoscope(const Arguments& args) {
+  PosixPlatform platform("zarnoscope", false);
+  const std::vector<std::string> line = {args.at(1), args.at(2)};
+  ProgramOutput output;
+  const Stopwatch stopwatch;
+  const int exitCode = RunZarnoscope(platform, line, output);
+  const WorkTime time = stopwatch.Elapsed();
+  if (exitCode != kExitDone || !output.err.empty()) {
+    return Failed("zarnoscope " + args.at(1) + " ended with " + std::to_string(exitCode) + ": " + output.err +
+                  output.out.substr(0, 2000));
+  }
   return time;
 }
 
@@ -226,6 +267,8 @@ const std::map<std::string, Work>& WorkByName() {
       {"copy-files", {3, CopyFiles}},
       {"copy-bytes", {4, CopyBytes}},
       {"compress-textures", {2, CompressTextures}},
+      {"zarnoscope", {3, Zarnoscope}},
+      {"read-files", {3, ReadFiles}},
   };
   return works;
 }

@@ -13,6 +13,8 @@
 //   copy-files <list> <output>            the listed files copied into one with stdio
 //   copy-bytes <source> <count> <output>  the first bytes of a file copied with stdio
 //   compress-textures <count>             the texture run's pixels, compressed alone
+//   zarnoscope <command> <objects>        a whole Zarnoscope run of a command that takes no arguments
+//   read-files <folder> <names>           the files named (name,name...) read once with stdio
 //
 // Files written with stdio are made durable once at the end (fsync), as the
 // programs make their own output durable.
