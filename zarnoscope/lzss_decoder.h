@@ -26,7 +26,8 @@ struct LzssDecodeResult {
 };
 
 // Decodes `stream` into `output`, whose length is the number of bytes the
-// stream must make; never reads or writes outside either span.
+// stream must make; never reads or writes outside either span. Bytes of
+// `output` past the ones produced may change too.
 LzssDecodeResult LzssDecode(std::span<const uint8_t> stream, std::span<uint8_t> output);
 
 }  // namespace zarno
