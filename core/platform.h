@@ -107,6 +107,8 @@ class Platform {
   virtual std::string_view LineEnd() const = 0;
   // The current directory, or nothing when it cannot be had.
   virtual std::optional<std::string> CurrentDirectory() = 0;
+  // The value of an environment variable, or nothing when it is not set.
+  virtual std::optional<std::string> EnvironmentValue(const std::string& name) = 0;
   // Reads a string value of a key below HKEY_LOCAL_MACHINE, opening or
   // creating the key. Returns false when the key can be neither opened nor
   // created. `value` changes only when the value exists and holds fewer than

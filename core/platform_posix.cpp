@@ -384,6 +384,12 @@ std::optional<std::string> PosixPlatform::CurrentDirectory() {
   return std::nullopt;
 }
 
+std::optional<std::string> PosixPlatform::EnvironmentValue(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  if (!value) return std::nullopt;
+  return std::string(value);
+}
+
 bool PosixPlatform::ReadRegistryValue(const std::string& keyPath, const std::string& valueName,
                                       std::string& value) {
   std::optional<std::string> prefix = WinePrefixFolder(std::getenv("WINEPREFIX"), std::getenv("HOME"));

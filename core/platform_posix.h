@@ -40,6 +40,7 @@ class PosixPlatform : public Platform {
   char PathSeparator() const override { return '/'; }
   std::string_view LineEnd() const override { return "\n"; }
   std::optional<std::string> CurrentDirectory() override;
+  std::optional<std::string> EnvironmentValue(const std::string& name) override;
   // Reads the value from the Wine prefix ($WINEPREFIX, else $HOME/.wine),
   // never writing it; a Windows path is mapped to the POSIX path Wine uses.
   bool ReadRegistryValue(const std::string& keyPath, const std::string& valueName,

@@ -87,6 +87,15 @@ std::optional<std::string> Win32Platform::CurrentDirectory() {
   return std::nullopt;
 }
 
+std::optional<std::string> Win32Platform::EnvironmentValue(const std::string& name) {
+  const DWORD size = ::GetEnvironmentVariableA(name.c_str(), nullptr, 0);  // with its closing null
+  if (size == 0) return std::nullopt;
+  std::vector<char> buffer(size);
+  const DWORD length = ::GetEnvironmentVariableA(name.c_str(), buffer.data(), size);
+  if (length == 0 || length >= size) return std::nullopt;
+  return std::string(buffer.data(), length);
+}
+
 bool Win32Platform::ReadRegistryValue(const std::string& keyPath, const std::string& valueName,
                                       std::string& value) {
   HKEY key = nullptr;

@@ -37,6 +37,7 @@ class Win32Platform : public Platform {
   std::string_view LineEnd() const override { return "\r\n"; }
   // GetCurrentDirectoryA, with a buffer as large as the folder's name needs.
   std::optional<std::string> CurrentDirectory() override;
+  std::optional<std::string> EnvironmentValue(const std::string& name) override;
   // RegCreateKeyExA below HKEY_LOCAL_MACHINE, then RegQueryValueExA into 256
   // bytes; a value whose text (up to its first null) has 256 bytes or more
   // is taken as missing, whatever the value's type.

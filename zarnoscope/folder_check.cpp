@@ -1,11 +1,14 @@
 #include "zarnoscope/folder_check.h"
 
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <optional>
 #include <tuple>
 
 #include "core/format.h"
+#include "core/ordered_workers.h"
+#include "core/worker_threads.h"
 #include "core/install_paths.h"
 #include "core/replacement_journal.h"
 #include "skinwright/texture_id.h"
@@ -14,6 +17,16 @@
 
 namespace zarno {
 namespace {
+
+struct StreamToDecode {
+  std::vector<uint8_t> stream;
+  TextureRecord record{};
+};
+using TextureDecoders = OrderedWorkers<StreamToDecode, std::optional<std::string>, std::vector<uint8_t>>;
+
+std::optional<std::string> DecodeJob(std::vector<uint8_t>& pixels, StreamToDecode& job) {
+  return DecodeTextureStream(job.stream, job.record, pixels);
+}
 
 constexpr const char* kNextRunFinishes = "the next run of Rigwright or Skinwright finishes it";
 
@@ -100,22 +113,37 @@ class FolderChecker {
     return std::nullopt;
   }
 
+  // Every texture in use: its fields, then its stream decoded. The streams
+  // are read here in record order and decoded on every core; records that
+  // share one blob (the DDS placeholders) decode it once.
   void CheckTextures() {
+    using BlobKey = std::tuple<uint32_t, uint32_t, uint32_t>;  // offset, size, width
     TextureReader reader(platform_, folder_);
-    std::vector<uint8_t> pixels;
-    // Records that share one blob (the DDS placeholders) decode it once.
-    std::map<std::tuple<uint32_t, uint32_t, uint32_t>, std::optional<std::string>> decoded;
+    TextureDecoders decoders(WorkerThreads(platform_), DecodeJob);
+    std::map<BlobKey, std::optional<std::string>> decoded;
+    std::deque<BlobKey> decoding;
+    const auto takeOldest = [&] { decoded[decoding.front()] = decoders.TakeOldest(), decoding.pop_front(); };
     uint32_t inUse = 0;
     for (uint32_t id = 0; id < folder_.TextureRecords(); ++id) {
       const TextureRecord& record = folder_.db->TextureTable[id];
       if (!TextureInUse(record)) continue;
       ++inUse;
+      const BlobKey key{record.fileOffset, record.dataSize, record.width};
+      if (!reader.Decodable(id) || decoded.count(key)) continue;
+      std::vector<uint8_t> stream;
+      decoded[key] = reader.ReadStream(id, stream);
+      if (decoded[key]) continue;
+      if (decoders.InFlight() == decoders.Capacity()) takeOldest();
+      decoders.Submit({std::move(stream), record});
+      decoding.push_back(key);
+    }
+    while (!decoding.empty()) takeOldest();
+    for (uint32_t id = 0; id < folder_.TextureRecords(); ++id) {
+      const TextureRecord& record = folder_.db->TextureTable[id];
+      if (!TextureInUse(record)) continue;
       for (std::string& problem : reader.RecordProblems(id)) Add(kTexFileName, Format("texture %u", id), problem);
-      if (!reader.Decodable(id)) continue;
-      const auto key = std::make_tuple(record.fileOffset, record.dataSize, record.width);
-      auto found = decoded.find(key);
-      if (found == decoded.end()) found = decoded.emplace(key, reader.Decode(id, pixels)).first;
-      if (found->second) Add(kTexFileName, Format("texture %u", id), *found->second);
+      const auto found = decoded.find({record.fileOffset, record.dataSize, record.width});
+      if (reader.Decodable(id) && found->second) Add(kTexFileName, Format("texture %u", id), *found->second);
     }
     CheckStorePresent(kTexFileName, folder_.texSize.has_value(), inUse, "texture");
   }

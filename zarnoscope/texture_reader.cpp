@@ -56,7 +56,7 @@ bool TextureReader::Decodable(uint32_t id) const {
   return InsideStore(record, folder_.texSize) && IsTextureWidth(record.width);
 }
 
-std::optional<std::string> TextureReader::Decode(uint32_t id, std::vector<uint8_t>& pixels) {
+std::optional<std::string> TextureReader::ReadStream(uint32_t id, std::vector<uint8_t>& stream) {
   const TextureRecord& record = folder_.db->TextureTable[id];
   if (!folder_.texSize) return "ZarnoObj.tex is not there";
   if (!Decodable(id)) return RecordProblems(id).front();
@@ -65,11 +65,21 @@ std::optional<std::string> TextureReader::Decode(uint32_t id, std::vector<uint8_
     return Format("its %u stored bytes are more than any stream of %s pixels", record.dataSize,
                   std::to_string(pixelCount).c_str());
   }
-  if (!store_ || !ReadStoreRange(*store_, record.fileOffset, record.dataSize, stream_)) {
+  if (!store_ || !ReadStoreRange(*store_, record.fileOffset, record.dataSize, stream)) {
     return "its stored bytes cannot be read from ZarnoObj.tex";
   }
-  pixels.resize(pixelCount);
-  const LzssDecodeResult result = LzssDecode(stream_, pixels);
+  return std::nullopt;
+}
+
+std::optional<std::string> TextureReader::Decode(uint32_t id, std::vector<uint8_t>& pixels) {
+  if (std::optional<std::string> problem = ReadStream(id, stream_)) return problem;
+  return DecodeTextureStream(stream_, folder_.db->TextureTable[id], pixels);
+}
+
+std::optional<std::string> DecodeTextureStream(std::span<const uint8_t> stream, const TextureRecord& record,
+                                               std::vector<uint8_t>& pixels) {
+  pixels.resize(size_t{record.width} * record.width);
+  const LzssDecodeResult result = LzssDecode(stream, pixels);
   if (result.outcome == LzssDecodeOutcome::kExact) return std::nullopt;
   return DescribeDecodeFailure(result, record);
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,11 @@
 #include "zarnoscope/inspected_folder.h"
 
 namespace zarno {
+
+// The second half: decodes the stored bytes of `record` (decodable, see
+// below) into `pixels`. Touches nothing else, so any thread may run it.
+std::optional<std::string> DecodeTextureStream(std::span<const uint8_t> stream, const TextureRecord& record,
+                                               std::vector<uint8_t>& pixels);
 
 class TextureReader {
  public:
@@ -27,6 +33,8 @@ class TextureReader {
   // Decodes record `id` into `pixels` (width × width, top row first).
   // Nothing when that worked, else why not.
   std::optional<std::string> Decode(uint32_t id, std::vector<uint8_t>& pixels);
+  // The first half of that: reads the record's stored bytes into `stream`.
+  std::optional<std::string> ReadStream(uint32_t id, std::vector<uint8_t>& stream);
 
  private:
   const InspectedFolder& folder_;
