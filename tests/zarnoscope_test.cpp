@@ -60,17 +60,18 @@ struct Scope {
 };
 TEST(ZarnoscopeTest, ListingsOfAHealthyFolder) {
   Scope s;
+  s.hdr.parents.emplace_back().hostParam3 = 0;  // parent 3: all zero, free
   s.Write();
   const std::string t0 = std::to_string(s.stream0.size()), t2 = std::to_string(s.stream2.size());
   const std::string both = std::to_string(s.tex.size());
   const struct { std::vector<std::string> args; std::string out; } cases[] = {
       {{"summary"},
-       "ZarnoObj.hdr: size 15424, readWhole yes\nRigwright: acceptsHeader yes\nSkinwright: acceptsHeader yes\n"
+       "ZarnoObj.hdr: size 15472, readWhole yes\nRigwright: acceptsHeader yes\nSkinwright: acceptsHeader yes\n"
        "colours: count 3, rigwrightLimit 2000, skinwrightLimit 4000\n"
        "palettes: count 14, rigwrightLimit 1000, skinwrightLimit 2000, fixed 14, added 0\n"
        "textures: count 3, rigwrightLimit 8000, skinwrightLimit 10000, inUse 2\n"
        "lods: count 6, rigwrightLimit 20000, skinwrightLimit 20000, inUse 4, free 2\n"
-       "parents: count 3, rigwrightLimit 5000, skinwrightLimit 10000, inUse 3\n"
+       "parents: count 4, rigwrightLimit 5000, skinwrightLimit 10000, inUse 3\n"
        "ZarnoObj.lod: present yes, size 290, bytesKept 250, compactionGivesBack 0\n"
        "ZarnoObj.tex: present yes, size " + both + ", bytesKept " + both + ", compactionGivesBack 0\n"
        "ddsFiles: count 0\nupdate: interrupted no, journal no, leftoverFiles 0\n"},
