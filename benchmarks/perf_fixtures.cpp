@@ -1,5 +1,8 @@
 #include "benchmarks/perf_fixtures.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -384,6 +387,21 @@ bool PrepareWorkObjects(const ObjectFixture& fixture, const fs::path& work) {
     if (error) return false;
   }
   return !error;
+}
+
+}  // namespace zarno
+
+namespace zarno {
+
+bool EvictFromPageCache(const std::vector<fs::path>& files) {
+  for (const fs::path& file : files) {
+    const int fd = ::open(file.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    const bool evicted = ::fdatasync(fd) == 0 && ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
+    ::close(fd);
+    if (!evicted) return false;
+  }
+  return true;
 }
 
 }  // namespace zarno

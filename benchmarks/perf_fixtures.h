@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace zarno {
 
@@ -88,5 +89,8 @@ FolderFixture BuildFullFolderFixture(const std::filesystem::path& dir);
 
 // Makes `work` a fresh copy of the fixture's object folder (see ObjectFixture).
 bool PrepareWorkObjects(const ObjectFixture& fixture, const std::filesystem::path& work);
+// Writes the files' pages to the disk and drops them from the page cache, so
+// that the next read of them comes from the disk.
+bool EvictFromPageCache(const std::vector<std::filesystem::path>& files);
 
 }  // namespace zarno

@@ -18,14 +18,23 @@
 namespace zarno {
 namespace {
 
-struct StreamToDecode {
-  std::vector<uint8_t> stream;
-  TextureRecord record{};
-};
-using TextureDecoders = OrderedWorkers<StreamToDecode, std::optional<std::string>, std::vector<uint8_t>>;
+using BlobKey = std::tuple<uint32_t, uint32_t, uint32_t>;  // offset, size, width
 
-std::optional<std::string> DecodeJob(std::vector<uint8_t>& pixels, StreamToDecode& job) {
-  return DecodeTextureStream(job.stream, job.record, pixels);
+struct DecodeBatch {
+  std::vector<BlobKey> keys;
+  std::vector<std::vector<uint8_t>> streams;
+  std::vector<TextureRecord> records;
+  size_t pixels = 0;
+};
+using DecodeResults = std::vector<std::optional<std::string>>;
+using TextureDecoders = OrderedWorkers<DecodeBatch, DecodeResults, std::vector<uint8_t>>;
+
+DecodeResults DecodeJob(std::vector<uint8_t>& pixels, DecodeBatch& batch) {
+  DecodeResults results;
+  for (size_t i = 0; i < batch.streams.size(); ++i) {
+    results.push_back(DecodeTextureStream(batch.streams[i], batch.records[i], pixels));
+  }
+  return results;
 }
 
 constexpr const char* kNextRunFinishes = "the next run of Rigwright or Skinwright finishes it";
@@ -117,35 +126,46 @@ class FolderChecker {
   // are read here in record order and decoded on every core; records that
   // share one blob (the DDS placeholders) decode it once.
   void CheckTextures() {
-    using BlobKey = std::tuple<uint32_t, uint32_t, uint32_t>;  // offset, size, width
     TextureReader reader(platform_, folder_);
-    TextureDecoders decoders(WorkerThreads(platform_), DecodeJob);
-    std::map<BlobKey, std::optional<std::string>> decoded;
-    std::deque<BlobKey> decoding;
-    const auto takeOldest = [&] { decoded[decoding.front()] = decoders.TakeOldest(), decoding.pop_front(); };
+    DecodeEveryStream(reader);
     uint32_t inUse = 0;
     for (uint32_t id = 0; id < folder_.TextureRecords(); ++id) {
       const TextureRecord& record = folder_.db->TextureTable[id];
       if (!TextureInUse(record)) continue;
       ++inUse;
-      const BlobKey key{record.fileOffset, record.dataSize, record.width};
-      if (!reader.Decodable(id) || decoded.count(key)) continue;
-      std::vector<uint8_t> stream;
-      decoded[key] = reader.ReadStream(id, stream);
-      if (decoded[key]) continue;
-      if (decoders.InFlight() == decoders.Capacity()) takeOldest();
-      decoders.Submit({std::move(stream), record});
-      decoding.push_back(key);
-    }
-    while (!decoding.empty()) takeOldest();
-    for (uint32_t id = 0; id < folder_.TextureRecords(); ++id) {
-      const TextureRecord& record = folder_.db->TextureTable[id];
-      if (!TextureInUse(record)) continue;
       for (std::string& problem : reader.RecordProblems(id)) Add(kTexFileName, Format("texture %u", id), problem);
-      const auto found = decoded.find({record.fileOffset, record.dataSize, record.width});
+      const auto found = decoded_.find({record.fileOffset, record.dataSize, record.width});
       if (reader.Decodable(id) && found->second) Add(kTexFileName, Format("texture %u", id), *found->second);
     }
     CheckStorePresent(kTexFileName, folder_.texSize.has_value(), inUse, "texture");
+  }
+
+  void DecodeEveryStream(TextureReader& reader) {
+    TextureDecoders decoders(WorkerThreads(platform_), DecodeJob);
+    std::deque<std::vector<BlobKey>> decoding;
+    const auto takeOldest = [&] {
+      const DecodeResults results = decoders.TakeOldest();
+      for (size_t i = 0; i < results.size(); ++i) decoded_[decoding.front()[i]] = results[i];
+      decoding.pop_front();
+    };
+    DecodeBatch batch;
+    const auto submit = [&] {
+      if (decoders.InFlight() == decoders.Capacity()) takeOldest();
+      decoding.push_back(batch.keys);
+      decoders.Submit(std::move(batch));
+      batch = {};
+    };
+    for (uint32_t id = 0; id < folder_.TextureRecords(); ++id) {
+      const TextureRecord& record = folder_.db->TextureTable[id];
+      const BlobKey key{record.fileOffset, record.dataSize, record.width};
+      if (!TextureInUse(record) || !reader.Decodable(id) || decoded_.count(key)) continue;
+      std::vector<uint8_t> stream;
+      if ((decoded_[key] = reader.ReadStream(id, stream))) continue;
+      batch.keys.push_back(key), batch.streams.push_back(std::move(stream)), batch.records.push_back(record);
+      if ((batch.pixels += size_t{record.width} * record.width) >= kVerifyBatchPixels) submit();
+    }
+    if (!batch.keys.empty()) submit();
+    while (!decoding.empty()) takeOldest();
   }
 
   void CheckDdsFiles() {
@@ -177,6 +197,7 @@ class FolderChecker {
   Platform& platform_;
   const InspectedFolder& folder_;
   std::vector<FolderProblem> problems_;
+  std::map<BlobKey, std::optional<std::string>> decoded_;  // why each blob does not decode, if it does not
 };
 
 }  // namespace

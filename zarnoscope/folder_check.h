@@ -3,6 +3,7 @@
 // update left behind.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,11 @@
 #include "zarnoscope/inspected_folder.h"
 
 namespace zarno {
+
+// The streams go to the decoding threads in batches of about this many
+// pixels (at least one texture): handing over one small texture at a time
+// would cost more than decoding it.
+inline constexpr size_t kVerifyBatchPixels = size_t{4} << 20;
 
 struct FolderProblem {
   std::string file;    // the file the problem is in, named within the folder
