@@ -16,6 +16,7 @@
 #include "core/header_file.h"
 #include "core/platform_posix.h"
 #include "rigwright/rigwright_program.h"
+#include "core/worker_threads.h"
 #include "skinwright/lzss.h"
 #include "skinwright/skinwright_program.h"
 #include "tests/support/kit.h"
@@ -186,6 +187,12 @@ Outcome Skinwright(const Arguments& args) {
   return time;
 }
 
+// The same run with its images compressed on the job's thread alone.
+Outcome SkinwrightOneThread(const Arguments& args) {
+  ::setenv(std::string(kThreadsVariable).c_str(), "1", 1);
+  return Skinwright(args);
+}
+
 // A Zarnoscope command that finds the folder healthy and writes no error.
 Outcome Zarnoscope(const Arguments& args) {
   PosixPlatform platform("zarnoscope", false);
@@ -264,6 +271,7 @@ const std::map<std::string, Work>& WorkByName() {
       {"header-plain", {2, HeaderPlain}},
       {"rigwright", {4, Rigwright}},
       {"skinwright", {3, Skinwright}},
+      {"skinwright-one-thread", {3, SkinwrightOneThread}},
       {"copy-files", {3, CopyFiles}},
       {"copy-bytes", {4, CopyBytes}},
       {"compress-textures", {2, CompressTextures}},

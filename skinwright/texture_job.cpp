@@ -9,8 +9,10 @@
 #include "core/format.h"
 #include "core/header_file.h"
 #include "core/replacement_journal.h"
+#include "core/worker_threads.h"
 #include "skinwright/tex_compaction.h"
 #include "skinwright/texture_job_state.h"
+#include "skinwright/texture_pipeline.h"
 #include "skinwright/texture_store.h"
 
 namespace zarno {
@@ -48,11 +50,18 @@ std::vector<std::string> FindImages(TextureJobState& state) {
 
 // Hands every image to the texture store; an image that cannot be read is
 // skipped there. Only a file of the object folder that cannot be written
-// stops the loop.
+// stops the loop. A normal run compresses on every core.
 Failure InstallImages(TextureJobState& state, const std::vector<std::string>& names) {
+  if (!state.settings.ddsRun && !state.settings.checkRun) {
+    return StoreImagesOnEveryCore(state, names, WorkerThreads(state.platform));
+  }
   for (const std::string& name : names) {
     const std::string path = state.paths.texDir + name;
-    ImageResult result = state.settings.ddsRun ? InstallDdsTexture(state, path) : InstallTexture(state, path);
+    if (!state.settings.ddsRun) {
+      DecideTexture(state, path);
+      continue;
+    }
+    const ImageResult result = InstallDdsTexture(state, path);
     if (result.failure) return result.failure;
   }
   return std::nullopt;

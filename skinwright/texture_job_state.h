@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,7 +14,7 @@
 #include "core/platform.h"
 #include "core/text_report.h"
 #include "skinwright/command_line.h"
-#include "skinwright/lzss.h"
+#include "skinwright/texture_image.h"
 
 namespace zarno {
 
@@ -38,12 +37,22 @@ struct TextureJobState {
   // with ZarnoObj.hdr, at the end of the run.
   std::vector<std::string> stagedDdsCopies;
 
-  // Kept for the whole run, so its working storage is allocated once.
-  std::unique_ptr<LzssEncoder> encoder = std::make_unique<LzssEncoder>();
+  // While set, a palette box is counted in deferredPaletteBoxes instead of
+  // shown: the job shows it when it comes to the image in search order.
+  bool deferPaletteBoxes = false;
+  uint32_t deferredPaletteBoxes = 0;
 
   // Writes a line to TexErrorList.txt when it is open.
   void ReportLine(std::string_view line) {
     if (texErrorFile) texErrorFile->Write(line);
+  }
+  // The palette box, or its place in the queue.
+  void PaletteBox() {
+    if (deferPaletteBoxes) {
+      ++deferredPaletteBoxes;
+    } else {
+      ShowPaletteError(platform);
+    }
   }
 };
 

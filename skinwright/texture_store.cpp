@@ -97,19 +97,19 @@ bool CheckImage(TextureJobState& state, const std::string& path, ImageInHand& im
 bool AddPaletteForImage(TextureJobState& state, ImageInHand& image) {
   HeaderDatabase& db = state.db;
   if (!HasFixedPalettes(db)) {
-    ShowPaletteError(state.platform);
+    state.PaletteBox();
     state.ReportLine(Format("Tex ID %d file %s needs a new palette, but ZarnoObj.hdr has only %u palettes.\n",
                             image.id, image.name.c_str(), db.paletteCount));
     return false;
   }
   if (!HasRoomForPalette(db) || !AddBitmapPalette(image.bytes, db)) {
-    ShowPaletteError(state.platform);
+    state.PaletteBox();
     state.ReportLine(Format("Tex ID %d file %s has no room for its palette.\n", image.id, image.name.c_str()));
     return false;
   }
   int32_t found = FindMatchingPalette(image.bytes, db);
   if (found < 0) {
-    ShowPaletteError(state.platform);
+    state.PaletteBox();
     state.ReportLine(Format("Tex ID %d file %s load error.\n", image.id, image.name.c_str()));
     return false;
   }
@@ -139,27 +139,6 @@ bool AppendToTexStore(Platform& platform, const InstallPaths& paths, uint64_t of
   bool written = store->Seek(offset) && store->Write(stream.data(), stream.size());
   bool closed = store->Close();
   return written && closed;
-}
-
-// Compresses the top width rows and records them under the image's
-// identifier. Nothing is recorded unless every byte reached the store.
-ImageResult StoreTexture(TextureJobState& state, const ImageInHand& image, std::span<const uint8_t> pixels) {
-  std::vector<uint8_t> stream(LzssWorstCaseSize(pixels.size()));
-  stream.resize(state.encoder->Compress(pixels, stream));
-  const uint64_t offset = TexAppendOffset(state.db);
-  if (offset + stream.size() > std::numeric_limits<uint32_t>::max()) return {};
-  if (!AppendToTexStore(state.platform, state.paths, offset, stream)) {
-    return {false, Format("Can not write ZarnoObj.tex: %s", TexStorePath(state.paths).c_str())};
-  }
-
-  HeaderDatabase& db = state.db;
-  const uint32_t id = static_cast<uint32_t>(image.id);
-  const uint32_t size = static_cast<uint32_t>(stream.size());
-  GrowTextureTable(db, id);
-  db.TextureTable[id] = StoredTextureRecord(db, static_cast<uint32_t>(offset), size,
-                                            static_cast<uint32_t>(image.format.width), image.palette);
-  if (size > db.maxTextureSize) db.maxTextureSize = size;
-  return {true, std::nullopt};
 }
 
 // Copies a DDS image to its ".new" name in the ZarnoObj folder. A copy that
@@ -252,27 +231,43 @@ std::string TexStorePath(const InstallPaths& paths) {
 
 // ---- operations ---------------------------------------------------------------
 
-ImageResult InstallTexture(TextureJobState& state, const std::string& path) {
+std::optional<DecidedTexture> DecideTexture(TextureJobState& state, const std::string& path) {
   ImageInHand image;
   image.name = std::string(FileNameOfPath(path, state.platform.PathSeparator()));
   if (state.settings.checkRun) {
-    if (!CheckIdentifier(state, image)) return {};
-    if (state.settings.dupsOnly) return {true, std::nullopt};
+    if (!CheckIdentifier(state, image) || state.settings.dupsOnly) return std::nullopt;
   } else if (!TakeIdentifier(state, image)) {
-    return {};
+    return std::nullopt;
   }
-  if (!CheckImage(state, path, image) || !FindPaletteForImage(state, image)) return {};
+  if (!CheckImage(state, path, image) || !FindPaletteForImage(state, image)) return std::nullopt;
   const uint32_t width = static_cast<uint32_t>(image.format.width);
   std::optional<std::vector<uint8_t>> pixels = ReadTopRows(image.bytes, width);
   if (!pixels || pixels->size() != size_t{width} * width) {
     state.ReportLine(Format("Tex ID %d file %s load error.\n", image.id, image.name.c_str()));
-    return {};
+    return std::nullopt;
   }
   if (state.settings.checkRun) {
     state.ReportLine(Format("Tex ID %d file %s good, so far.\n", image.id, image.name.c_str()));
-    return {};
+    return std::nullopt;
   }
-  return StoreTexture(state, image, *pixels);
+  return DecidedTexture{static_cast<uint32_t>(image.id), width, image.palette, std::move(*pixels)};
+}
+
+// Records the stream of a decided texture under its identifier. Nothing is
+// recorded unless every byte reached the store.
+ImageResult StoreTexture(TextureJobState& state, const DecidedTexture& texture, std::span<const uint8_t> stream) {
+  const uint64_t offset = TexAppendOffset(state.db);
+  if (offset + stream.size() > std::numeric_limits<uint32_t>::max()) return {};
+  if (!AppendToTexStore(state.platform, state.paths, offset, stream)) {
+    return {false, Format("Can not write ZarnoObj.tex: %s", TexStorePath(state.paths).c_str())};
+  }
+  HeaderDatabase& db = state.db;
+  const uint32_t size = static_cast<uint32_t>(stream.size());
+  GrowTextureTable(db, texture.id);
+  db.TextureTable[texture.id] = StoredTextureRecord(db, static_cast<uint32_t>(offset), size, texture.width,
+                                                    texture.palette);
+  if (size > db.maxTextureSize) db.maxTextureSize = size;
+  return {true, std::nullopt};
 }
 
 // The copy waits under its ".new" name until the job replaces all copies and

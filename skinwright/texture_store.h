@@ -10,7 +10,9 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "core/header_database.h"
@@ -76,19 +78,32 @@ std::string TexStorePath(const InstallPaths& paths);
 // ---- operations -----------------------------------------------------------
 // What became of one image.
 struct ImageResult {
-  // The texture was stored or copied (or a dups-only check found no
-  // duplicate).
+  // The texture was stored or copied.
   bool stored = false;
   // Set when a file of the object folder could not be written: the job must
   // end. It names the file and what failed.
   std::optional<std::string> failure;
 };
 
-// Checks one BMP image and, outside check runs, stores it. In a check run
-// every image gets at most one line of TexErrorList.txt and nothing is
-// stored. An image that cannot be read is rejected like any other: silently
-// outside check runs, with its line in a check run.
-ImageResult InstallTexture(TextureJobState& state, const std::string& path);
+// A BMP image that passed every check, with its palette found or added and
+// its pixels read: only its compression and storing are left.
+struct DecidedTexture {
+  uint32_t id;
+  uint32_t width;
+  uint32_t palette;
+  std::vector<uint8_t> pixels;  // the top width rows, top row first
+};
+
+// Checks one BMP image and finds or adds its palette. In a check run every
+// image gets at most one line of TexErrorList.txt and nothing comes back
+// (a dups-only check run opens no image). An image that cannot be read is
+// rejected like any other: silently outside check runs, with its line in a
+// check run.
+std::optional<DecidedTexture> DecideTexture(TextureJobState& state, const std::string& path);
+
+// Appends the stream of a decided texture to ZarnoObj.tex behind the data
+// of every record in use and points the texture's record at it.
+ImageResult StoreTexture(TextureJobState& state, const DecidedTexture& texture, std::span<const uint8_t> stream);
 
 // Copies a DDS image into the ZarnoObj folder as "<id>.dds.new", in every
 // kind of run, noting it in state.stagedDdsCopies (the job puts the copies in
