@@ -40,8 +40,10 @@ constexpr double kVerifyGoal = 2.0;            // times reading both stores, at 
 // block of the copies, the 64 KiB write buffer of a file, the encoder's ring
 // and tree, a compaction's copies of the LOD or texture table.
 constexpr uint64_t kFixedBufferAllowance = 4 << 20;
-// What a texture holds at once: the image file, its pixels and the stream.
+// What a texture holds at once: the image file, its pixels and the stream;
+// each compressing thread holds pixels and a stream of one more.
 constexpr uint64_t kImageCopiesHeld = 3;
+constexpr uint64_t kCopiesPerThread = 2;
 
 std::string Seconds(double seconds) {
   return seconds < 1 ? Format("%.1f ms", seconds * 1000) : Format("%.2f s", seconds);
@@ -338,7 +340,8 @@ void PerfSuite::MeasureTextureRun() {
                    Format(">= %.1fx", kEveryCoreGoal), MetText(speedUp >= kEveryCoreGoal)});
   memory_.push_back({"texture run", samples[0].peakKib * 1024,
                      FixedBytes() + TableBytes(kSkinwrightLimits) + 2 * headerAfter +
-                         kImageCopiesHeld * objects.largestBlob,
+                         (kImageCopiesHeld + kCopiesPerThread * WorkerThreadsHere()) * objects.largestBlob +
+                         WorkerThreadsHere() * sizeof(LzssEncoder),
                      storeAfter});
 }
 
