@@ -41,9 +41,10 @@ constexpr double kVerifyGoal = 2.0;            // times reading both stores, at 
 // and tree, a compaction's copies of the LOD or texture table.
 constexpr uint64_t kFixedBufferAllowance = 4 << 20;
 // What a texture holds at once: the image file, its pixels and the stream;
-// each compressing thread holds pixels and a stream of one more.
+// per compressing thread, the pixels and stream of an image being
+// compressed and the stream of one waiting for its turn.
 constexpr uint64_t kImageCopiesHeld = 3;
-constexpr uint64_t kCopiesPerThread = 2;
+constexpr uint64_t kCopiesPerThread = 3;
 
 std::string Seconds(double seconds) {
   return seconds < 1 ? Format("%.1f ms", seconds * 1000) : Format("%.2f s", seconds);

@@ -45,6 +45,17 @@ class OrderedWorkers {
   // one per thread.
   size_t Capacity() const { return capacity_; }
   size_t InFlight() const { return handedOver_.size(); }
+  // Whether the oldest input handed over has its output.
+  bool OldestDone() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return !handedOver_.empty() && handedOver_.front()->done;
+  }
+  // Waits until a thread is free for one more input: fewer inputs than
+  // threads are waiting or being worked on.
+  void WaitForFreeThread() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    workDone_.wait(lock, [&] { return unfinished_ < capacity_; });
+  }
 
   void Submit(Input input) {
     auto job = std::make_shared<Job>();
@@ -58,6 +69,7 @@ class OrderedWorkers {
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       waiting_.push_back(job);
+      ++unfinished_;
     }
     workAvailable_.notify_one();
   }
@@ -92,6 +104,7 @@ class OrderedWorkers {
       lock.lock();
       job->output = std::move(output);
       job->done = true;
+      --unfinished_;
       workDone_.notify_all();
     }
   }
@@ -103,6 +116,7 @@ class OrderedWorkers {
   std::mutex mutex_;
   std::condition_variable workAvailable_, workDone_;
   std::deque<std::shared_ptr<Job>> waiting_;  // handed over, not yet started
+  size_t unfinished_ = 0;  // handed over, without its output yet
   bool stopping_ = false;
   std::vector<std::thread> workers_;
 };

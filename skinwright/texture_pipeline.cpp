@@ -19,6 +19,10 @@ std::vector<uint8_t> Compress(LzssEncoder& encoder, std::vector<uint8_t>& pixels
   return stream;
 }
 
+// Images handed over per thread, at most: one being compressed, one whose
+// stream waits for the images before it.
+constexpr size_t kStreamsPerThread = 2;
+
 // An image between its checks and its storing: its decided texture (the
 // pixels are with the pool) or nothing for a rejected image, and the palette
 // boxes its checks asked for.
@@ -35,9 +39,18 @@ class ImageQueue {
     if (texture) pool_.Submit(std::move(texture->pixels));
     images_.push_back({std::move(texture), paletteBoxes});
   }
-  // Finishes the oldest images while the pool is full, or all of them.
+  // Stores the oldest images whose streams are back, and waits until a
+  // thread is free for the next image; with `all`, stores every image.
+  // Streams that are back wait for their turn, up to one per thread, so a
+  // large image does not keep the other threads idle.
   std::optional<std::string> Finish(bool all) {
-    while (!images_.empty() && (all || pool_.InFlight() >= pool_.Capacity() || !images_.front().texture)) {
+    while (!images_.empty()) {
+      const bool next = !images_.front().texture || all || pool_.OldestDone() ||
+                        pool_.InFlight() >= kStreamsPerThread * pool_.Capacity();
+      if (!next) {
+        pool_.WaitForFreeThread();
+        if (!pool_.OldestDone()) return std::nullopt;
+      }
       if (std::optional<std::string> failure = FinishOldest()) return failure;
     }
     return std::nullopt;
