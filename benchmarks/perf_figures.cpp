@@ -243,8 +243,9 @@ void PerfSuite::MeasureInstallRun() {
 // bytes once.
 void PerfSuite::MeasureLodCompaction(uint32_t blobSize) {
   const std::string blobs = BlobSizeText(blobSize);
+  const std::string name = "lod" + std::to_string(blobSize);
   std::fprintf(stderr, "ZarnoObj.lod compaction, blobs %s\n", blobs.c_str());
-  const ObjectFixture fixture = BuildLodCompactionFixture(FixtureDir("lod"), blobSize);
+  const ObjectFixture fixture = BuildLodCompactionFixture(FixtureDir(name), blobSize);
   if (fixture.objectDir.empty()) {
     failures_.push_back("cannot build the ZarnoObj.lod fixture");
     return;
@@ -258,7 +259,7 @@ void PerfSuite::MeasureLodCompaction(uint32_t blobSize) {
         CopyOutput().string()},
        RemoveFile(CopyOutput()), ExpectFileSize(CopyOutput(), fixture.liveBytes)}};
   const std::vector<Sample> samples = MeasureInRounds(measurements, Repetitions(5), StderrPath());
-  DropFixture("lod");
+  DropFixture(name);
   if (!AllGood(samples)) return;
   rows_.push_back(TimeRatioRow(Format("4. ZarnoObj.lod compaction, %u records %s, %s live of %s",
                                       kLodCompactionRecords, blobs.c_str(), MiB(fixture.liveBytes).c_str(),
@@ -273,8 +274,9 @@ void PerfSuite::MeasureLodCompaction(uint32_t blobSize) {
 // rejected) against copying the live bytes once.
 void PerfSuite::MeasureTexCompaction(uint32_t blobSize) {
   const std::string blobs = BlobSizeText(blobSize);
+  const std::string name = "tex" + std::to_string(blobSize);
   std::fprintf(stderr, "ZarnoObj.tex compaction, blobs %s\n", blobs.c_str());
-  const ContentFixture fixture = BuildTexCompactionFixture(FixtureDir("tex"), blobSize);
+  const ContentFixture fixture = BuildTexCompactionFixture(FixtureDir(name), blobSize);
   const ObjectFixture& objects = fixture.objects;
   if (fixture.contentDir.empty()) {
     failures_.push_back("cannot build the ZarnoObj.tex fixture");
@@ -289,7 +291,7 @@ void PerfSuite::MeasureTexCompaction(uint32_t blobSize) {
         CopyOutput().string()},
        RemoveFile(CopyOutput()), ExpectFileSize(CopyOutput(), objects.liveBytes)}};
   const std::vector<Sample> samples = MeasureInRounds(measurements, Repetitions(5), StderrPath());
-  DropFixture("tex");
+  DropFixture(name);
   if (!AllGood(samples)) return;
   rows_.push_back(TimeRatioRow(Format("4. ZarnoObj.tex compaction, %u records %s, %s live of %s",
                                       kTexCompactionRecords, blobs.c_str(), MiB(objects.liveBytes).c_str(),
