@@ -284,7 +284,8 @@ ContentFixture BuildInstallFixture(const fs::path& dir) {
   std::string list;
   const int32_t firstParent = static_cast<int32_t>(recipe.parents.size());
   for (uint32_t file = 0; file < kInstallParentFiles; ++file) {
-    if (!WriteIhrFile(folder.modelDir / Format("p%04u.ihr", file), InstallParentSpec(file, firstParent + static_cast<int32_t>(file)))) return {};
+    const IhrSpec parent = InstallParentSpec(file, firstParent + static_cast<int32_t>(file));
+    if (!WriteIhrFile(folder.modelDir / Format("p%04u.ihr", file), parent)) return {};
     for (uint32_t entry = 0; entry < kModelsPerParent; ++entry) {
       const uint32_t k = file * kModelsPerParent + entry;
       const fs::path model = folder.modelDir / (ModelName(file, entry) + ".lod");
