@@ -85,7 +85,8 @@ bool WritePackedStore(Platform& platform, const InstallPaths& paths, const Heade
   failure = "Can not write ZarnoObj.tex: " + storePath;
   std::unique_ptr<File> packed = platform.OpenFile(newPath, OpenMode::kCreate);
   if (!packed) return false;
-  return FinishDurably(*packed, layout.inUse.empty() || CopyRecordsInUse(platform, db, layout, *old, *packed));
+  if (!layout.inUse.empty() && !CopyRecordsInUse(platform, db, layout, *old, *packed)) return false;
+  return FinishDurably(*packed, true);
 }
 
 // The texture part of the tables, kept to undo the new layout on a failure.
