@@ -43,8 +43,8 @@ class PerfSuite {
   void MeasureLzss();
   void MeasureHeaderDatabase();
   void MeasureInstallRun();
-  void MeasureLodCompaction();
-  void MeasureTexCompaction();
+  void MeasureLodCompaction(uint32_t blobSize);
+  void MeasureTexCompaction(uint32_t blobSize);
   void MeasureTextureRun();
   void MeasureZarnoscope();
   void AddZarnoscopeRows(const FolderFixture& fixture, const std::vector<Sample>& samples);

@@ -30,9 +30,12 @@ constexpr uint32_t kRunWidths[] = {256, 512, 1024};
 
 // ---- blob bytes -------------------------------------------------------------
 
-std::vector<uint32_t> BlobSizes(uint64_t seed, size_t count) {
+// `count` sizes of kSmallestBlob to kLargestBlob, or all `fixedSize` when
+// that is not 0.
+std::vector<uint32_t> BlobSizes(uint64_t seed, size_t count, uint32_t fixedSize = 0) {
   FixtureRandom random(seed);
-  std::vector<uint32_t> sizes(count);
+  std::vector<uint32_t> sizes(count, fixedSize);
+  if (fixedSize > 0) return sizes;
   for (uint32_t& size : sizes) size = kSmallestBlob + random.Below(kLargestBlob - kSmallestBlob + 1);
   return sizes;
 }
@@ -281,7 +284,8 @@ ContentFixture BuildInstallFixture(const fs::path& dir) {
   std::string list;
   const int32_t firstParent = static_cast<int32_t>(recipe.parents.size());
   for (uint32_t file = 0; file < kInstallParentFiles; ++file) {
-    if (!WriteIhrFile(folder.modelDir / Format("p%04u.ihr", file), InstallParentSpec(file, firstParent + static_cast<int32_t>(file)))) return {};
+    const IhrSpec parent = InstallParentSpec(file, firstParent + static_cast<int32_t>(file));
+    if (!WriteIhrFile(folder.modelDir / Format("p%04u.ihr", file), parent)) return {};
     for (uint32_t entry = 0; entry < kModelsPerParent; ++entry) {
       const uint32_t k = file * kModelsPerParent + entry;
       const fs::path model = folder.modelDir / (ModelName(file, entry) + ".lod");
@@ -296,11 +300,11 @@ ContentFixture BuildInstallFixture(const fs::path& dir) {
   return fixture;
 }
 
-ObjectFixture BuildLodCompactionFixture(const fs::path& dir) {
+ObjectFixture BuildLodCompactionFixture(const fs::path& dir, uint32_t blobSize) {
   HeaderSpec recipe = StandardHeaderSpec();
   recipe.lods.clear();
   recipe.parents.clear();
-  const std::vector<uint32_t> sizes = BlobSizes(4, kLodCompactionRecords);
+  const std::vector<uint32_t> sizes = BlobSizes(4, kLodCompactionRecords, blobSize);
   ObjectFixture fixture;
   StoreWriter store(dir / "Objects.tmp");
   for (uint32_t k = 0; k < kLodCompactionRecords; ++k) {
@@ -319,10 +323,10 @@ ObjectFixture BuildLodCompactionFixture(const fs::path& dir) {
   return fixture;
 }
 
-ContentFixture BuildTexCompactionFixture(const fs::path& dir) {
+ContentFixture BuildTexCompactionFixture(const fs::path& dir, uint32_t blobSize) {
   HeaderSpec recipe = StandardHeaderSpec();
   recipe.textures.clear();
-  const std::vector<uint32_t> sizes = BlobSizes(5, kTexCompactionRecords * 3 / 2);
+  const std::vector<uint32_t> sizes = BlobSizes(5, kTexCompactionRecords * 3 / 2, blobSize);
   ContentFixture fixture;
   ObjectFixture& objects = fixture.objects;
   StoreWriter store(dir / "Objects.tmp");

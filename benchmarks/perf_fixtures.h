@@ -19,6 +19,9 @@ inline constexpr uint32_t kSmallestBlob = 4 * 1024;   // model files and stored 
 inline constexpr uint32_t kLargestBlob = 64 * 1024;
 inline constexpr uint32_t kLodCompactionRecords = 20000;  // every other one unused
 inline constexpr uint32_t kTexCompactionRecords = 10000;  // every other one replaced
+// The blob sizes of the compaction rows: 0 for the mix of kSmallestBlob to
+// kLargestBlob, then small blobs of one size each.
+inline constexpr uint32_t kCompactionBlobSizes[] = {0, 512, 2 * 1024, 8 * 1024};
 inline constexpr uint32_t kRunTextures = 200;
 inline constexpr uint32_t kFolderLodBlob = 16 * 1024;  // every blob of the full folder's ZarnoObj.lod
 inline constexpr uint32_t kFolderImages = 24;          // distinct textures behind its ZarnoObj.tex records
@@ -57,14 +60,15 @@ ObjectFixture BuildFullHeaderFixture(const std::filesystem::path& dir);
 // over a small database.
 ContentFixture BuildInstallFixture(const std::filesystem::path& dir);
 
-// ZarnoObj.lod with 20000 records of 4 to 64 KiB as installation lays them
-// out; parents refer to every even record only.
-ObjectFixture BuildLodCompactionFixture(const std::filesystem::path& dir);
+// ZarnoObj.lod with 20000 records of 4 to 64 KiB (or all of `blobSize`
+// bytes) as installation lays them out; parents refer to every even record only.
+ObjectFixture BuildLodCompactionFixture(const std::filesystem::path& dir, uint32_t blobSize);
 
-// ZarnoObj.tex with 10000 records of 4 to 64 KiB, every odd one replaced
-// (its new blob appended behind the first 10000), and a texture folder with
-// one image that the run rejects, so the run is the compaction.
-ContentFixture BuildTexCompactionFixture(const std::filesystem::path& dir);
+// ZarnoObj.tex with 10000 records of 4 to 64 KiB (or all of `blobSize`
+// bytes), every odd one replaced (its new blob appended behind the first
+// 10000), and a texture folder with one image that the run rejects, so the
+// run is the compaction.
+ContentFixture BuildTexCompactionFixture(const std::filesystem::path& dir, uint32_t blobSize);
 
 // 200 texture-like BMP images of 256 × 256 to 1024 × 1024 over the standard
 // database and its small store.

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/file_utils.h"
-#include "core/block_copy.h"
+#include "core/blob_gather.h"
 #include "core/format.h"
 #include "core/progress.h"
 #include "core/replacement_journal.h"
@@ -92,19 +92,15 @@ std::optional<uint32_t> FirstRecordPastEnd(const HeaderDatabase& db, const std::
   return std::nullopt;
 }
 
-// Copies the used blobs, in record order, one after the other to `to`.
+// Copies the used blobs, in record order, one after the other to `to`; the
+// bar follows the record index.
 bool CopyUsedBlobs(Platform& platform, const HeaderDatabase& db, const std::vector<bool>& used,
                    File& from, File& to) {
-  std::vector<uint8_t> buffer;
+  std::vector<BlobRange> blobs;
   for (size_t k = 0; k < used.size(); ++k) {
-    if (!used[k]) continue;
-    platform.ProgressSetPosition(static_cast<uint32_t>(k));
-    const LodRecord& record = db.LodTable[k];
-    if (record.fileSize > 0 && !CopyFileRange(from, record.fileOffset, record.fileSize, to, buffer)) {
-      return false;
-    }
+    if (used[k]) blobs.push_back({db.LodTable[k].fileOffset, db.LodTable[k].fileSize, static_cast<uint32_t>(k)});
   }
-  return true;
+  return CopyBlobs(from, blobs, to, [&platform](uint32_t k) { platform.ProgressSetPosition(k); });
 }
 
 // Writes the packed store to ZarnoObj.lod's ".new" file. On failure the

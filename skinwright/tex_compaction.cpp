@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/file_utils.h"
-#include "core/block_copy.h"
+#include "core/blob_gather.h"
 #include "core/format.h"
 #include "core/progress.h"
 #include "core/replacement_journal.h"
@@ -54,9 +54,18 @@ std::optional<uint32_t> RecordPastEnd(const HeaderDatabase& db, const PackedLayo
   return std::nullopt;
 }
 
-// Copies the data of every record in use, in record order, from the old
-// store to `newPath`; the bar follows the record index. On failure `failure`
-// names the file.
+// Copies the data of every record in use, in record order, one after the
+// other to `to`; the bar follows the record index.
+bool CopyRecordsInUse(Platform& platform, const HeaderDatabase& db, const PackedLayout& layout, File& from,
+                      File& to) {
+  std::vector<BlobRange> blobs;
+  blobs.reserve(layout.inUse.size());
+  for (uint32_t i : layout.inUse) blobs.push_back({db.TextureTable[i].fileOffset, db.TextureTable[i].dataSize, i});
+  return CopyBlobs(from, blobs, to, [&platform](uint32_t i) { platform.ProgressSetPosition(i); });
+}
+
+// Writes the packed store, the data of the records in use taken from the
+// old store, to `newPath`. On failure `failure` names the file.
 bool WritePackedStore(Platform& platform, const InstallPaths& paths, const HeaderDatabase& db,
                       const PackedLayout& layout, const std::string& newPath, std::string& failure) {
   const std::string storePath = TexStorePath(paths);
@@ -76,12 +85,7 @@ bool WritePackedStore(Platform& platform, const InstallPaths& paths, const Heade
   failure = "Can not write ZarnoObj.tex: " + storePath;
   std::unique_ptr<File> packed = platform.OpenFile(newPath, OpenMode::kCreate);
   if (!packed) return false;
-  std::vector<uint8_t> buffer;
-  for (uint32_t i : layout.inUse) {
-    platform.ProgressSetPosition(i);
-    const TextureRecord& record = db.TextureTable[i];
-    if (!CopyFileRange(*old, record.fileOffset, record.dataSize, *packed, buffer)) return false;
-  }
+  if (!layout.inUse.empty() && !CopyRecordsInUse(platform, db, layout, *old, *packed)) return false;
   return FinishDurably(*packed, true);
 }
 
