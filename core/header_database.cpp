@@ -311,12 +311,12 @@ HeaderDatabase::HeaderDatabase(const HeaderLimits& limits)
       limits_(limits) {}
 
 void HeaderDatabase::ResetHeaderTables() {
-  std::fill(ColorTable.begin(), ColorTable.end(), ColorRecord{});
-  std::fill(PaletteTable.begin(), PaletteTable.end(), PaletteRecord{});
-  std::fill(TextureTable.begin(), TextureTable.end(), TextureRecord{});
-  std::fill(LodTable.begin(), LodTable.end(), LodRecord{});
-  std::fill(ParentTable.begin(), ParentTable.end(), ParentRecord{});
-  std::fill(ParentLists.begin(), ParentLists.end(), ParentListRecord{});
+  ClearZeroedTable(ColorTable);
+  ClearZeroedTable(PaletteTable);
+  ClearZeroedTable(TextureTable);
+  ClearZeroedTable(LodTable);
+  ClearZeroedTable(ParentTable);
+  ClearZeroedTable(ParentLists);
 }
 
 ReadStatus ReadHeaderDatabase(std::span<const uint8_t> file, HeaderDatabase& db, bool checkRun) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/zeroed_table.h"
+
 namespace zarno {
 
 // ---- file format -------------------------------------------------------
@@ -144,12 +146,12 @@ class HeaderDatabase {
   uint32_t lodCount = 0;
   uint32_t parentCount = 0;
 
-  std::vector<ColorRecord> ColorTable;
-  std::vector<PaletteRecord> PaletteTable;
-  std::vector<TextureRecord> TextureTable;
-  std::vector<LodRecord> LodTable;
-  std::vector<ParentRecord> ParentTable;
-  std::vector<ParentListRecord> ParentLists;
+  ZeroedTable<ColorRecord> ColorTable;
+  ZeroedTable<PaletteRecord> PaletteTable;
+  ZeroedTable<TextureRecord> TextureTable;
+  ZeroedTable<LodRecord> LodTable;
+  ZeroedTable<ParentRecord> ParentTable;
+  ZeroedTable<ParentListRecord> ParentLists;
 
   // Set by the reader.
   uint32_t lodCountAtRead = 0;

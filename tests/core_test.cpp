@@ -52,7 +52,7 @@ TEST(HeaderDatabase, EachStatusLeavesItsCountsAndZeroPastWhereTheReadStopped) {
       {[](HeaderSpec& s) { s.parents[2].dynamicCount = 11; }, kBadDynamicCount, {3, 14, 3, 6, 3}, 5, 12000},
       {[](HeaderSpec& s) { s.parents[2].lodRefCount = 11; }, kBadLodRefCount, {3, 14, 3, 6, 3}, 5, 12000},
       {[](HeaderSpec& s) { s.parents[2].lodRefCount = 3; }, kTruncated, {3, 14, 3, 6, 3}, 5, 12000}};
-  const auto zero = []<class Record>(const std::vector<Record>& table) {
+  const auto zero = []<class Record>(const ZeroedTable<Record>& table) {
     static const Record none{};
     return std::all_of(table.begin(), table.end(), [](const Record& r) { return !std::memcmp(&r, &none, sizeof r); });
   };
