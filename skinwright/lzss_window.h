@@ -1,0 +1,97 @@
+// The LZSS encoder's window: the ring of the last 4096 bytes and its distinct
+// 17-byte strings in string order, each with a priority, so that finding the
+// longest match is a look at the two neighbours of the string entered.
+//
+// The host's encoder keeps these strings in a binary search tree that it never
+// balances, so its shape is fixed by the order in which strings came: it is
+// the Cartesian tree of the strings, heap-ordered by a priority per string,
+// the time it was entered. Two things of that shape reach the output:
+// - a search ends at the string's two neighbours in string order and takes
+//   the one that matches longer, on a tie the one entered later (it is deeper
+//   on the path), and a string equal in all 17 bytes when there is one; the
+//   newer equal string takes over the old one's priority;
+// - a node with two children (both neighbours have later priorities) is
+//   replaced on removal by its predecessor, which takes over its priority.
+// So a sorted list of the strings with one priority each writes the same
+// bytes as the tree, and needs no walk from a root.
+//
+// The list is doubly linked through all strings in order, and cut into groups
+// by the first two bytes: a table gives each group's first string, and only
+// strings of one group can match by two bytes or more, so a search walks its
+// own group only (in textures some ten strings, rarely more than a hundred).
+// A bitmap of the groups in use finds the neighbours of a string that opens
+// a group of its own.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "skinwright/lzss.h"
+
+namespace zarno {
+
+class LzssWindow {
+ public:
+  // The ring all zeros but for `lookAhead` (at most LZSS_MAX_MATCH bytes) from
+  // the first position on, and only the string there entered.
+  void Reset(std::span<const uint8_t> lookAhead);
+  void StoreByte(uint32_t position, uint8_t value) {
+    ring_[position] = value;
+    if (position < kMirrorLength) ring_[LZSS_RING_SIZE + position] = value;
+  }
+  uint8_t Byte(uint32_t position) const { return ring_[position]; }
+
+  // Takes the string at ring position p out, if it is in.
+  void Remove(uint32_t p);
+  // Enters the string at ring position r and returns the length of its
+  // longest match (0 when it is shorter than LZSS_MIN_MATCH); MatchPosition()
+  // gives where that match starts.
+  uint32_t Insert(uint32_t r);
+  uint32_t MatchPosition() const { return matchPosition_; }
+
+ private:
+  class Key;
+  struct Neighbours;
+
+  // Behind the ring, a copy of its first bytes, so that the 17 bytes of any
+  // string read straight on without wrapping round.
+  static constexpr uint32_t kMirrorLength = LZSS_MAX_MATCH - 1;
+  static constexpr uint32_t kRingStorage = LZSS_RING_SIZE + kMirrorLength;
+  // The list's two ends meet in one extra node after the ring positions.
+  static constexpr uint32_t kEnd = LZSS_RING_SIZE;
+  // In next_, a string that is not in the list.
+  static constexpr uint16_t kOut = 0xFFFF;
+  static constexpr uint32_t kGroups = 1u << 16;
+  static constexpr uint32_t kNoGroup = kGroups;
+  static constexpr uint32_t kWordBits = 64;
+  static constexpr uint32_t kGroupWords = kGroups / kWordBits;
+  static constexpr uint32_t kSummaryWords = kGroupWords / kWordBits;
+
+  uint32_t GroupOf(uint32_t p) const { return uint32_t{ring_[p]} << 8 | ring_[p + 1]; }
+  bool InList(uint32_t p) const { return next_[p] != kOut; }
+  uint32_t InsertIntoGroup(uint32_t r, uint32_t group, uint32_t start);
+  Neighbours FindNeighbours(const Key& key, uint32_t start) const;
+  void ReplaceString(uint32_t old, uint32_t r, uint32_t group);
+  void LinkBetween(uint32_t r, uint32_t before, uint32_t after);
+  void MarkGroup(uint32_t group);
+  void UnmarkGroup(uint32_t group);
+  uint32_t NextGroupInUse(uint32_t group) const;
+
+  std::array<uint8_t, kRingStorage> ring_{};
+  // Links in string order; node kEnd before the first string and after the
+  // last. Its priority, 0, is never later than any other.
+  std::array<uint16_t, LZSS_RING_SIZE + 1> next_{};
+  std::array<uint16_t, LZSS_RING_SIZE + 1> previous_{};
+  std::array<uint64_t, LZSS_RING_SIZE + 1> priority_{};
+  // Each group's first string, or LZSS_NO_NODE (position 0 never holds one).
+  std::array<uint16_t, kGroups> first_{};
+  // A bit per group in use, and a bit per word of those bits that is not 0.
+  std::array<uint64_t, kGroupWords> groupBits_{};
+  std::array<uint64_t, kSummaryWords> summaryBits_{};
+  uint64_t clock_ = 0;          // the priority of the next new string
+  uint32_t matchPosition_ = 0;  // of the last match found
+  uint32_t lastBest_ = 0;       // and its length
+};
+
+}  // namespace zarno
