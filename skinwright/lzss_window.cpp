@@ -135,10 +135,11 @@ void LzssWindow::LinkBetween(uint32_t r, uint32_t before, uint32_t after) {
 
 // r takes the place and the priority of the equal string `old`.
 void LzssWindow::ReplaceString(uint32_t old, uint32_t r, uint32_t group) {
-  LinkBetween(r, previous_[old], next_[old]);
+  const uint32_t before = previous_[old];
+  LinkBetween(r, before, next_[old]);
   priority_[r] = priority_[old];
   next_[old] = kOut;
-  if (first_[group] == old) first_[group] = static_cast<uint16_t>(r);
+  if (OpensGroup(before, group)) first_[group] = static_cast<uint16_t>(r);
 }
 
 void LzssWindow::Remove(uint32_t p) {
@@ -151,7 +152,7 @@ void LzssWindow::Remove(uint32_t p) {
   previous_[after] = static_cast<uint16_t>(before);
   next_[p] = kOut;
   const uint32_t group = GroupOf(p);
-  if (first_[group] != p) return;
+  if (!OpensGroup(before, group)) return;
   if (after != kEnd && GroupOf(after) == group) {
     first_[group] = static_cast<uint16_t>(after);
   } else {
@@ -165,21 +166,21 @@ void LzssWindow::Remove(uint32_t p) {
 uint32_t LzssWindow::Insert(uint32_t r) {
   if (r == LZSS_NO_NODE) return lastBest_ = 0;
   const uint32_t group = GroupOf(r);
-  uint32_t start = first_[group];
-  if (start == LZSS_NO_NODE) {
-    const uint32_t nextGroup = NextGroupInUse(group);
-    const uint32_t after = nextGroup == kNoGroup ? kEnd : first_[nextGroup];
-    priority_[r] = clock_++;
-    LinkBetween(r, previous_[after], after);
-    first_[group] = static_cast<uint16_t>(r);
-    MarkGroup(group);
-    return lastBest_ = 0;
-  }
   // After a match, the string behind the matched one is usually the key
   // itself or next to it.
   const uint32_t finger = (matchPosition_ + 1) & LZSS_RING_MASK;
-  if (lastBest_ >= LZSS_MIN_MATCH && InList(finger) && GroupOf(finger) == group) start = finger;
-  return lastBest_ = InsertIntoGroup(r, group, start);
+  if (lastBest_ >= LZSS_MIN_MATCH && InList(finger) && GroupOf(finger) == group) {
+    return lastBest_ = InsertIntoGroup(r, group, finger);
+  }
+  const uint32_t start = first_[group];
+  if (start != LZSS_NO_NODE) return lastBest_ = InsertIntoGroup(r, group, start);
+  const uint32_t nextGroup = NextGroupInUse(group);
+  const uint32_t after = nextGroup == kNoGroup ? kEnd : first_[nextGroup];
+  priority_[r] = clock_++;
+  LinkBetween(r, previous_[after], after);
+  first_[group] = static_cast<uint16_t>(r);
+  MarkGroup(group);
+  return lastBest_ = 0;
 }
 
 // Enters r next to its neighbours, found by a walk from `start`, a string of
@@ -193,7 +194,7 @@ uint32_t LzssWindow::InsertIntoGroup(uint32_t r, uint32_t group, uint32_t start)
   }
   priority_[r] = clock_++;
   LinkBetween(r, found.before, found.after);
-  if (first_[group] == found.after) first_[group] = static_cast<uint16_t>(r);
+  if (OpensGroup(found.before, group)) first_[group] = static_cast<uint16_t>(r);
   const bool afterWins = found.afterEqual > found.beforeEqual ||
                          (found.afterEqual == found.beforeEqual && priority_[found.after] > priority_[found.before]);
   const uint32_t best = afterWins ? found.afterEqual : found.beforeEqual;

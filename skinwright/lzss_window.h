@@ -70,6 +70,8 @@ class LzssWindow {
 
   uint32_t GroupOf(uint32_t p) const { return uint32_t{ring_[p]} << 8 | ring_[p + 1]; }
   bool InList(uint32_t p) const { return next_[p] != kOut; }
+  // Whether a string of `group` right after `before` is its group's first.
+  bool OpensGroup(uint32_t before, uint32_t group) const { return before == kEnd || GroupOf(before) != group; }
   uint32_t InsertIntoGroup(uint32_t r, uint32_t group, uint32_t start);
   Neighbours FindNeighbours(const Key& key, uint32_t start) const;
   void ReplaceString(uint32_t old, uint32_t r, uint32_t group);
