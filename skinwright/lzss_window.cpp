@@ -74,21 +74,23 @@ struct LzssWindow::Neighbours {
   uint32_t beforeEqual = 0;
   uint32_t afterEqual = 0;
   uint32_t equal = LZSS_NO_NODE;
+  bool longWalk = false;  // one that went on to the levels above the list
 };
 
 void LzssWindow::Reset(std::span<const uint8_t> lookAhead) {
   ring_.fill(0);
   for (uint32_t i = 0; i < lookAhead.size(); ++i) StoreByte(LZSS_FIRST_POSITION + i, lookAhead[i]);
-  next_.fill(kOut);
+  for (auto& level : next_) level.fill(kOut);
   first_.fill(LZSS_NO_NODE);
   groupBits_.fill(0);
   summaryBits_.fill(0);
   priority_[kEnd] = 0;
-  next_[kEnd] = previous_[kEnd] = static_cast<uint16_t>(kEnd);
+  height_[kEnd] = kLevels;
+  for (uint32_t level = 0; level < kLevels; ++level) LinkBetween(level, kEnd, kEnd, kEnd);
   // Position 1 is the first string, entered without a search.
   clock_ = 0;
-  priority_[LZSS_FIRST_POSITION] = clock_++;
-  LinkBetween(LZSS_FIRST_POSITION, kEnd, kEnd);
+  heightBits_ = 0x9E3779B97F4A7C15ull;
+  EnterNew(LZSS_FIRST_POSITION, kEnd, kEnd, false);
   first_[GroupOf(LZSS_FIRST_POSITION)] = LZSS_FIRST_POSITION;
   MarkGroup(GroupOf(LZSS_FIRST_POSITION));
   matchPosition_ = 0;
@@ -127,30 +129,78 @@ uint32_t LzssWindow::NextGroupInUse(uint32_t group) const {
 
 // ---- The list ----------------------------------------------------------------
 
-void LzssWindow::LinkBetween(uint32_t r, uint32_t before, uint32_t after) {
-  next_[before] = previous_[after] = static_cast<uint16_t>(r);
-  previous_[r] = static_cast<uint16_t>(before);
-  next_[r] = static_cast<uint16_t>(after);
+void LzssWindow::LinkBetween(uint32_t level, uint32_t r, uint32_t before, uint32_t after) {
+  next_[level][before] = previous_[level][after] = static_cast<uint16_t>(r);
+  previous_[level][r] = static_cast<uint16_t>(before);
+  next_[level][r] = static_cast<uint16_t>(after);
 }
 
-// r takes the place and the priority of the equal string `old`.
+// 1 + the number of pairs of zero bits at the bottom of a random number, up
+// to kLevels: height h or more has a chance of 4^-(h-1).
+uint32_t LzssWindow::NextHeight() {
+  heightBits_ ^= heightBits_ << 13;
+  heightBits_ ^= heightBits_ >> 7;
+  heightBits_ ^= heightBits_ << 17;
+  const auto zeros = static_cast<uint32_t>(std::countr_zero(heightBits_ | uint64_t{1} << 63));
+  return std::min(1 + zeros / kLevelShift, kLevels);
+}
+
+// Enters a string that is not in the list between `before` and `after`, with
+// the next priority. Only a string that took a long walk to place may go on
+// the levels above the list: the levels grow where walks are long and cost
+// nothing where they are short.
+void LzssWindow::EnterNew(uint32_t r, uint32_t before, uint32_t after, bool longWalk) {
+  priority_[r] = clock_++;
+  height_[r] = 1;
+  LinkBetween(0, r, before, after);
+  if (longWalk) EnterAbove(r, before);
+}
+
+// On each level up to its height r follows the nearest string before it that
+// is on that level too.
+void LzssWindow::EnterAbove(uint32_t r, uint32_t before) {
+  const uint32_t height = NextHeight();
+  height_[r] = static_cast<uint8_t>(height);
+  for (uint32_t level = 1; level < height; ++level) {
+    while (height_[before] <= level) before = previous_[level - 1][before];
+    LinkBetween(level, r, before, next_[level][before]);
+  }
+}
+
+// r takes the place, the priority and the height of the equal string `old`.
 void LzssWindow::ReplaceString(uint32_t old, uint32_t r, uint32_t group) {
-  const uint32_t before = previous_[old];
-  LinkBetween(r, before, next_[old]);
+  const uint32_t before = previous_[0][old];
   priority_[r] = priority_[old];
-  next_[old] = kOut;
+  height_[r] = height_[old];
+  LinkBetween(0, r, before, next_[0][old]);
+  if (height_[old] > 1) ReplaceAbove(old, r);
+  next_[0][old] = kOut;
   if (OpensGroup(before, group)) first_[group] = static_cast<uint16_t>(r);
+}
+
+void LzssWindow::ReplaceAbove(uint32_t old, uint32_t r) {
+  for (uint32_t level = 1; level < height_[old]; ++level) {
+    LinkBetween(level, r, previous_[level][old], next_[level][old]);
+  }
+}
+
+void LzssWindow::UnlinkAbove(uint32_t p) {
+  for (uint32_t level = 1; level < height_[p]; ++level) {
+    next_[level][previous_[level][p]] = next_[level][p];
+    previous_[level][next_[level][p]] = previous_[level][p];
+  }
 }
 
 void LzssWindow::Remove(uint32_t p) {
   if (!InList(p)) return;
-  const uint32_t before = previous_[p];
-  const uint32_t after = next_[p];
+  const uint32_t before = previous_[0][p];
+  const uint32_t after = next_[0][p];
   // The tree's node has two children: its predecessor takes its place.
   if (priority_[before] > priority_[p] && priority_[after] > priority_[p]) priority_[before] = priority_[p];
-  next_[before] = static_cast<uint16_t>(after);
-  previous_[after] = static_cast<uint16_t>(before);
-  next_[p] = kOut;
+  next_[0][before] = static_cast<uint16_t>(after);
+  previous_[0][after] = static_cast<uint16_t>(before);
+  if (height_[p] > 1) UnlinkAbove(p);
+  next_[0][p] = kOut;
   const uint32_t group = GroupOf(p);
   if (!OpensGroup(before, group)) return;
   if (after != kEnd && GroupOf(after) == group) {
@@ -176,8 +226,7 @@ uint32_t LzssWindow::Insert(uint32_t r) {
   if (start != LZSS_NO_NODE) return lastBest_ = InsertIntoGroup(r, group, start);
   const uint32_t nextGroup = NextGroupInUse(group);
   const uint32_t after = nextGroup == kNoGroup ? kEnd : first_[nextGroup];
-  priority_[r] = clock_++;
-  LinkBetween(r, previous_[after], after);
+  EnterNew(r, previous_[0][after], after, false);
   first_[group] = static_cast<uint16_t>(r);
   MarkGroup(group);
   return lastBest_ = 0;
@@ -192,8 +241,7 @@ uint32_t LzssWindow::InsertIntoGroup(uint32_t r, uint32_t group, uint32_t start)
     ReplaceString(found.equal, r, group);
     return LZSS_MAX_MATCH;
   }
-  priority_[r] = clock_++;
-  LinkBetween(r, found.before, found.after);
+  EnterNew(r, found.before, found.after, found.longWalk);
   if (OpensGroup(found.before, group)) first_[group] = static_cast<uint16_t>(r);
   const bool afterWins = found.afterEqual > found.beforeEqual ||
                          (found.afterEqual == found.beforeEqual && priority_[found.after] > priority_[found.before]);
@@ -203,29 +251,78 @@ uint32_t LzssWindow::InsertIntoGroup(uint32_t r, uint32_t group, uint32_t start)
   return best;
 }
 
-// Walks the list from `start` towards the key until it passes it.
 LzssWindow::Neighbours LzssWindow::FindNeighbours(const Key& key, uint32_t start) const {
+  const Comparison comparison = key.CompareWith(&ring_[start]);
+  if (comparison.equal == LZSS_MAX_MATCH) return Equal(start);
+  return comparison.keyIsLarger ? Walk<true>(key, start, comparison.equal) : Walk<false>(key, start, comparison.equal);
+}
+
+LzssWindow::Neighbours LzssWindow::Equal(uint32_t p) {
   Neighbours found;
-  Comparison comparison = key.CompareWith(&ring_[start]);
-  if (comparison.equal == LZSS_MAX_MATCH) return found.equal = start, found;
-  if (comparison.keyIsLarger) {
-    found.before = start, found.beforeEqual = comparison.equal;
-    for (uint32_t p = next_[start]; p != kEnd; p = next_[p]) {
-      comparison = key.CompareWith(&ring_[p]);
-      if (comparison.equal == LZSS_MAX_MATCH) return found.equal = p, found;
-      if (!comparison.keyIsLarger) return found.after = p, found.afterEqual = comparison.equal, found;
-      found.before = p, found.beforeEqual = comparison.equal;
+  found.equal = p;
+  return found;
+}
+
+// The last string on the start's side of the key (`near`) and the first
+// beyond it (`far`), given in the direction of the walk.
+template <bool kForward>
+LzssWindow::Neighbours LzssWindow::Sides(uint32_t near, uint32_t nearEqual, uint32_t far, uint32_t farEqual) {
+  Neighbours found;
+  if constexpr (kForward) {
+    found.before = near, found.beforeEqual = nearEqual, found.after = far, found.afterEqual = farEqual;
+  } else {
+    found.before = far, found.beforeEqual = farEqual, found.after = near, found.afterEqual = nearEqual;
+  }
+  return found;
+}
+
+// Walks the list from `start`, which shares `startEqual` bytes with the key
+// and lies before it (kForward) or after it, until it passes the key; after
+// kLongWalk strings it goes on with the levels above.
+template <bool kForward>
+LzssWindow::Neighbours LzssWindow::Walk(const Key& key, uint32_t start, uint32_t startEqual) const {
+  const auto& ahead = kForward ? next_[0] : previous_[0];
+  uint32_t near = start;
+  uint32_t nearEqual = startEqual;
+  for (uint32_t steps = 0; steps < kLongWalk; ++steps) {
+    const uint32_t next = ahead[near];
+    if (next == kEnd) return Sides<kForward>(near, nearEqual, kEnd, 0);
+    const Comparison comparison = key.CompareWith(&ring_[next]);
+    if (comparison.equal == LZSS_MAX_MATCH) return Equal(next);
+    if (comparison.keyIsLarger != kForward) return Sides<kForward>(near, nearEqual, next, comparison.equal);
+    near = next, nearEqual = comparison.equal;
+  }
+  Neighbours found = SkipWalk<kForward>(key, near, nearEqual);
+  found.longWalk = true;
+  return found;
+}
+
+// The same walk on all levels: on each string it reaches it climbs a level if
+// the string is that high, and where the next string on its level lies beyond
+// the key it comes down one.
+template <bool kForward>
+LzssWindow::Neighbours LzssWindow::SkipWalk(const Key& key, uint32_t start, uint32_t startEqual) const {
+  const auto& ahead = kForward ? next_ : previous_;
+  uint32_t near = start;
+  uint32_t nearEqual = startEqual;
+  uint32_t far = kEnd;  // the nearest string known beyond the key
+  uint32_t farEqual = 0;
+  for (uint32_t level = 0, climbing = 1;;) {
+    const uint32_t next = ahead[level][near];
+    if (next != far) {
+      const Comparison comparison = key.CompareWith(&ring_[next]);
+      if (comparison.equal == LZSS_MAX_MATCH) return Equal(next);
+      if (comparison.keyIsLarger == kForward) {
+        near = next, nearEqual = comparison.equal;
+        if (climbing != 0 && level + 1 < height_[near]) ++level;
+        continue;
+      }
+      far = next, farEqual = comparison.equal;
     }
-    return found.after = kEnd, found;
+    if (level == 0) break;
+    --level, climbing = 0;
   }
-  found.after = start, found.afterEqual = comparison.equal;
-  for (uint32_t p = previous_[start]; p != kEnd; p = previous_[p]) {
-    comparison = key.CompareWith(&ring_[p]);
-    if (comparison.equal == LZSS_MAX_MATCH) return found.equal = p, found;
-    if (comparison.keyIsLarger) return found.before = p, found.beforeEqual = comparison.equal, found;
-    found.after = p, found.afterEqual = comparison.equal;
-  }
-  return found.before = kEnd, found;
+  return Sides<kForward>(near, nearEqual, far, farEqual);
 }
 
 }  // namespace zarno

@@ -17,10 +17,18 @@
 //
 // The list is doubly linked through all strings in order, and cut into groups
 // by the first two bytes: a table gives each group's first string, and only
-// strings of one group can match by two bytes or more, so a search walks its
-// own group only (in textures some ten strings, rarely more than a hundred).
-// A bitmap of the groups in use finds the neighbours of a string that opens
-// a group of its own.
+// strings of one group can match by two bytes or more, so a search stays in
+// its own group (in textures some ten strings, rarely more than a hundred).
+// It starts from the string behind the last match, which is often the key
+// itself or next to it, or else from the group's first string. A bitmap of
+// the groups in use finds the neighbours of a string that opens a group of
+// its own.
+//
+// Groups can be large (a background of zeros with a few other bytes puts
+// thousands of strings in one), so the list is a skip list: a string is also
+// linked on levels 1 ... 4 above the list with chances 1/4, 1/16, ..., and a
+// walk climbs while it goes on and comes down near the key: some log4 of
+// the distance in steps per level instead of the distance.
 #pragma once
 
 #include <array>
@@ -60,6 +68,13 @@ class LzssWindow {
   static constexpr uint32_t kRingStorage = LZSS_RING_SIZE + kMirrorLength;
   // The list's two ends meet in one extra node after the ring positions.
   static constexpr uint32_t kEnd = LZSS_RING_SIZE;
+  static constexpr uint32_t kNodes = LZSS_RING_SIZE + 1;
+  // Level 0, the list, and the levels above it; each one up has a quarter of
+  // the strings of the one below.
+  static constexpr uint32_t kLevels = 5;
+  static constexpr uint32_t kLevelShift = 2;
+  // A walk that compares this many strings or more is long.
+  static constexpr uint32_t kLongWalk = 32;
   // In next_, a string that is not in the list.
   static constexpr uint16_t kOut = 0xFFFF;
   static constexpr uint32_t kGroups = 1u << 16;
@@ -69,29 +84,44 @@ class LzssWindow {
   static constexpr uint32_t kSummaryWords = kGroupWords / kWordBits;
 
   uint32_t GroupOf(uint32_t p) const { return uint32_t{ring_[p]} << 8 | ring_[p + 1]; }
-  bool InList(uint32_t p) const { return next_[p] != kOut; }
+  bool InList(uint32_t p) const { return next_[0][p] != kOut; }
   // Whether a string of `group` right after `before` is its group's first.
   bool OpensGroup(uint32_t before, uint32_t group) const { return before == kEnd || GroupOf(before) != group; }
   uint32_t InsertIntoGroup(uint32_t r, uint32_t group, uint32_t start);
   Neighbours FindNeighbours(const Key& key, uint32_t start) const;
+  template <bool kForward>
+  Neighbours Walk(const Key& key, uint32_t start, uint32_t startEqual) const;
+  template <bool kForward>
+  Neighbours SkipWalk(const Key& key, uint32_t start, uint32_t startEqual) const;
+  template <bool kForward>
+  static Neighbours Sides(uint32_t near, uint32_t nearEqual, uint32_t far, uint32_t farEqual);
+  static Neighbours Equal(uint32_t p);
   void ReplaceString(uint32_t old, uint32_t r, uint32_t group);
-  void LinkBetween(uint32_t r, uint32_t before, uint32_t after);
+  void EnterNew(uint32_t r, uint32_t before, uint32_t after, bool longWalk);
+  void EnterAbove(uint32_t r, uint32_t before);
+  void ReplaceAbove(uint32_t old, uint32_t r);
+  void UnlinkAbove(uint32_t p);
+  uint32_t NextHeight();
+  void LinkBetween(uint32_t level, uint32_t r, uint32_t before, uint32_t after);
   void MarkGroup(uint32_t group);
   void UnmarkGroup(uint32_t group);
   uint32_t NextGroupInUse(uint32_t group) const;
 
   std::array<uint8_t, kRingStorage> ring_{};
-  // Links in string order; node kEnd before the first string and after the
-  // last. Its priority, 0, is never later than any other.
-  std::array<uint16_t, LZSS_RING_SIZE + 1> next_{};
-  std::array<uint16_t, LZSS_RING_SIZE + 1> previous_{};
-  std::array<uint64_t, LZSS_RING_SIZE + 1> priority_{};
+  // Links in string order per level; node kEnd, on every level, comes before
+  // the first string and after the last. Its priority, 0, is never later
+  // than any other. A string's height is the number of levels it is on.
+  std::array<std::array<uint16_t, kNodes>, kLevels> next_{};
+  std::array<std::array<uint16_t, kNodes>, kLevels> previous_{};
+  std::array<uint64_t, kNodes> priority_{};
+  std::array<uint8_t, kNodes> height_{};
   // Each group's first string, or LZSS_NO_NODE (position 0 never holds one).
   std::array<uint16_t, kGroups> first_{};
   // A bit per group in use, and a bit per word of those bits that is not 0.
   std::array<uint64_t, kGroupWords> groupBits_{};
   std::array<uint64_t, kSummaryWords> summaryBits_{};
   uint64_t clock_ = 0;          // the priority of the next new string
+  uint64_t heightBits_ = 0;     // a xorshift generator's state; heights change no byte
   uint32_t matchPosition_ = 0;  // of the last match found
   uint32_t lastBest_ = 0;       // and its length
 };
