@@ -19,6 +19,12 @@ inline uint64_t LoadOrderedWord(const uint8_t* at) {
   return (word & 0xFF00FF00FF00FF00ull) >> 8 | (word & 0x00FF00FF00FF00FFull) << 8;
 }
 
+inline uint64_t LoadWord(const uint8_t* at) {
+  uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
 inline uint32_t EqualLeadingBytes(uint64_t a, uint64_t b) {
   return static_cast<uint32_t>(std::countl_zero(a ^ b)) / 8;
 }
@@ -68,12 +74,13 @@ class LzssWindow::Key {
 // Where the key belongs: between `before` and `after` (kEnd for the list's
 // ends), with the bytes each of them has in common with it; or, when a string
 // equals the key, that string in `equal`.
+// (Small enough to come back in registers.)
 struct LzssWindow::Neighbours {
-  uint32_t before = kEnd;
-  uint32_t after = kEnd;
-  uint32_t beforeEqual = 0;
-  uint32_t afterEqual = 0;
-  uint32_t equal = LZSS_NO_NODE;
+  uint16_t before = kEnd;
+  uint16_t after = kEnd;
+  uint16_t equal = LZSS_NO_NODE;
+  uint8_t beforeEqual = 0;
+  uint8_t afterEqual = 0;
   bool longWalk = false;  // one that went on to the levels above the list
 };
 
@@ -195,8 +202,11 @@ void LzssWindow::Remove(uint32_t p) {
   if (!InList(p)) return;
   const uint32_t before = previous_[0][p];
   const uint32_t after = next_[0][p];
-  // The tree's node has two children: its predecessor takes its place.
-  if (priority_[before] > priority_[p] && priority_[after] > priority_[p]) priority_[before] = priority_[p];
+  // The tree's node has two children: its predecessor takes its place. (No
+  // branch: which case it is cannot be foreseen.)
+  const uint64_t mine = priority_[p];
+  const bool twoChildren = (priority_[before] > mine) & (priority_[after] > mine);
+  priority_[before] = twoChildren ? mine : priority_[before];
   next_[0][before] = static_cast<uint16_t>(after);
   previous_[0][after] = static_cast<uint16_t>(before);
   if (height_[p] > 1) UnlinkAbove(p);
@@ -213,14 +223,26 @@ void LzssWindow::Remove(uint32_t p) {
 
 // ---- Search ------------------------------------------------------------------
 
+bool LzssWindow::SameStrings(uint32_t p, uint32_t q) const {
+  static_assert(LZSS_MAX_MATCH == 2 * sizeof(uint64_t) + 1, "two words and one byte per string");
+  const uint8_t* a = &ring_[p];
+  const uint8_t* b = &ring_[q];
+  return ((LoadWord(a) ^ LoadWord(b)) | (LoadWord(a + 8) ^ LoadWord(b + 8)) | uint64_t{uint8_t(a[16] ^ b[16])}) == 0;
+}
+
 uint32_t LzssWindow::Insert(uint32_t r) {
   if (r == LZSS_NO_NODE) return lastBest_ = 0;
   const uint32_t group = GroupOf(r);
   // After a match, the string behind the matched one is usually the key
   // itself or next to it.
   const uint32_t finger = (matchPosition_ + 1) & LZSS_RING_MASK;
-  if (lastBest_ >= LZSS_MIN_MATCH && InList(finger) && GroupOf(finger) == group) {
-    return lastBest_ = InsertIntoGroup(r, group, finger);
+  if (lastBest_ >= LZSS_MIN_MATCH && InList(finger)) {
+    if (SameStrings(finger, r)) {
+      matchPosition_ = finger;
+      ReplaceString(finger, r, group);
+      return lastBest_ = LZSS_MAX_MATCH;
+    }
+    if (GroupOf(finger) == group) return lastBest_ = InsertIntoGroup(r, group, finger);
   }
   const uint32_t start = first_[group];
   if (start != LZSS_NO_NODE) return lastBest_ = InsertIntoGroup(r, group, start);
@@ -259,7 +281,7 @@ LzssWindow::Neighbours LzssWindow::FindNeighbours(const Key& key, uint32_t start
 
 LzssWindow::Neighbours LzssWindow::Equal(uint32_t p) {
   Neighbours found;
-  found.equal = p;
+  found.equal = static_cast<uint16_t>(p);
   return found;
 }
 
@@ -268,10 +290,14 @@ LzssWindow::Neighbours LzssWindow::Equal(uint32_t p) {
 template <bool kForward>
 LzssWindow::Neighbours LzssWindow::Sides(uint32_t near, uint32_t nearEqual, uint32_t far, uint32_t farEqual) {
   Neighbours found;
+  const auto nearNode = static_cast<uint16_t>(near);
+  const auto farNode = static_cast<uint16_t>(far);
+  const auto nearBytes = static_cast<uint8_t>(nearEqual);
+  const auto farBytes = static_cast<uint8_t>(farEqual);
   if constexpr (kForward) {
-    found.before = near, found.beforeEqual = nearEqual, found.after = far, found.afterEqual = farEqual;
+    found.before = nearNode, found.beforeEqual = nearBytes, found.after = farNode, found.afterEqual = farBytes;
   } else {
-    found.before = far, found.beforeEqual = farEqual, found.after = near, found.afterEqual = nearEqual;
+    found.before = farNode, found.beforeEqual = farBytes, found.after = nearNode, found.afterEqual = nearBytes;
   }
   return found;
 }
