@@ -198,8 +198,7 @@ void LzssWindow::UnlinkAbove(uint32_t p) {
   }
 }
 
-void LzssWindow::Remove(uint32_t p) {
-  if (!InList(p)) return;
+void LzssWindow::TakeOut(uint32_t p) {
   const uint32_t before = previous_[0][p];
   const uint32_t after = next_[0][p];
   // The tree's node has two children: its predecessor takes its place. (No

@@ -51,7 +51,9 @@ class LzssWindow {
   uint8_t Byte(uint32_t position) const { return ring_[position]; }
 
   // Takes the string at ring position p out, if it is in.
-  void Remove(uint32_t p);
+  void Remove(uint32_t p) {
+    if (InList(p)) TakeOut(p);
+  }
   // Enters the string at ring position r and returns the length of its
   // longest match (0 when it is shorter than LZSS_MIN_MATCH); MatchPosition()
   // gives where that match starts.
@@ -101,6 +103,7 @@ class LzssWindow {
   void EnterNew(uint32_t r, uint32_t before, uint32_t after, bool longWalk);
   void EnterAbove(uint32_t r, uint32_t before);
   void ReplaceAbove(uint32_t old, uint32_t r);
+  void TakeOut(uint32_t p);
   void UnlinkAbove(uint32_t p);
   uint32_t NextHeight();
   void LinkBetween(uint32_t level, uint32_t r, uint32_t before, uint32_t after);
