@@ -236,11 +236,7 @@ uint32_t LzssWindow::Insert(uint32_t r) {
   // itself or next to it.
   const uint32_t finger = (matchPosition_ + 1) & LZSS_RING_MASK;
   if (lastBest_ >= LZSS_MIN_MATCH && InList(finger)) {
-    if (SameStrings(finger, r)) {
-      matchPosition_ = finger;
-      ReplaceString(finger, r, group);
-      return lastBest_ = LZSS_MAX_MATCH;
-    }
+    if (SameStrings(finger, r)) return lastBest_ = TakeOver(finger, r, group);
     if (GroupOf(finger) == group) return lastBest_ = InsertIntoGroup(r, group, finger);
   }
   const uint32_t start = first_[group];
@@ -253,15 +249,16 @@ uint32_t LzssWindow::Insert(uint32_t r) {
   return lastBest_ = 0;
 }
 
-// Enters r next to its neighbours, found by a walk from `start`, a string of
-// its group; the one that matches longer is the match.
+// r replaces the equal string `old`, which is the match.
+uint32_t LzssWindow::TakeOver(uint32_t old, uint32_t r, uint32_t group) {
+  matchPosition_ = old;
+  ReplaceString(old, r, group);
+  return LZSS_MAX_MATCH;
+}
+
 uint32_t LzssWindow::InsertIntoGroup(uint32_t r, uint32_t group, uint32_t start) {
   const Neighbours found = FindNeighbours(Key(&ring_[r]), start);
-  if (found.equal != LZSS_NO_NODE) {
-    matchPosition_ = found.equal;
-    ReplaceString(found.equal, r, group);
-    return LZSS_MAX_MATCH;
-  }
+  if (found.equal != LZSS_NO_NODE) return TakeOver(found.equal, r, group);
   EnterNew(r, found.before, found.after, found.longWalk);
   if (OpensGroup(found.before, group)) first_[group] = static_cast<uint16_t>(r);
   const bool afterWins = found.afterEqual > found.beforeEqual ||

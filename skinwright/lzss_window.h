@@ -90,6 +90,7 @@ class LzssWindow {
   // Whether a string of `group` right after `before` is its group's first.
   bool OpensGroup(uint32_t before, uint32_t group) const { return before == kEnd || GroupOf(before) != group; }
   bool SameStrings(uint32_t p, uint32_t q) const;
+  uint32_t TakeOver(uint32_t old, uint32_t r, uint32_t group);
   uint32_t InsertIntoGroup(uint32_t r, uint32_t group, uint32_t start);
   Neighbours FindNeighbours(const Key& key, uint32_t start) const;
   template <bool kForward>
