@@ -58,9 +58,9 @@ constexpr size_t LzssWorstCaseSize(size_t length) {
 
 class LzssWindow;
 
-// Compresses with working storage that stays allocated across calls (some
-// 190 KiB, taken once when the encoder is made); each call starts from the
-// same initial state, so reusing an encoder changes no byte.
+// Compresses with working storage that stays allocated across calls (256 KiB,
+// taken once when the encoder is made); each call starts from the same
+// initial state, so reusing an encoder changes no byte.
 class LzssEncoder {
  public:
   LzssEncoder();

@@ -87,7 +87,7 @@ struct LzssWindow::Neighbours {
 void LzssWindow::Reset(std::span<const uint8_t> lookAhead) {
   ring_.fill(0);
   for (uint32_t i = 0; i < lookAhead.size(); ++i) StoreByte(LZSS_FIRST_POSITION + i, lookAhead[i]);
-  for (auto& level : next_) level.fill(kOut);
+  next_[0].fill(kOut);  // the levels above are read only for strings that are on them
   first_.fill(LZSS_NO_NODE);
   groupBits_.fill(0);
   summaryBits_.fill(0);

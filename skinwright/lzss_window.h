@@ -25,10 +25,12 @@
 // its own.
 //
 // Groups can be large (a background of zeros with a few other bytes puts
-// thousands of strings in one), so the list is a skip list: a string is also
-// linked on levels 1 ... 4 above the list with chances 1/4, 1/16, ..., and a
-// walk climbs while it goes on and comes down near the key: some log4 of
-// the distance in steps per level instead of the distance.
+// thousands of strings in one), so the list is a skip list where that
+// happens: a string placed after a long walk also goes on levels 1 ... 4
+// above the list with chances 1/4, 1/16, ..., and a walk that runs long
+// climbs them and comes down near the key, in some log4 of the distance steps
+// per level instead of the distance. Where walks are short no string goes up
+// (those up leave with the window), so textures pay only a test of a height.
 #pragma once
 
 #include <array>
@@ -75,7 +77,9 @@ class LzssWindow {
   // the strings of the one below.
   static constexpr uint32_t kLevels = 5;
   static constexpr uint32_t kLevelShift = 2;
-  // A walk that compares this many strings or more is long.
+  // A walk along the list that has compared this many strings goes on with
+  // the levels above. 16 and 64 search zeros with some noise about as fast,
+  // and 8 takes up strings of the larger texture groups to no use.
   static constexpr uint32_t kLongWalk = 32;
   // In next_, a string that is not in the list.
   static constexpr uint16_t kOut = 0xFFFF;
