@@ -73,8 +73,8 @@ class LzssWindow::Key {
 
 // Where the key belongs: between `before` and `after` (kEnd for the list's
 // ends), with the bytes each of them has in common with it; or, when a string
-// equals the key, that string in `equal`.
-// (Small enough to come back in registers.)
+// equals the key, that string in `equal`. Small enough to come back in
+// registers.
 struct LzssWindow::Neighbours {
   uint16_t before = kEnd;
   uint16_t after = kEnd;
