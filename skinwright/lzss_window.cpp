@@ -241,6 +241,8 @@ uint32_t LzssWindow::Insert(uint32_t r) {
   }
   const uint32_t start = first_[group];
   if (start != LZSS_NO_NODE) return lastBest_ = InsertIntoGroup(r, group, start);
+  // A group of its own: r goes before the first string of the next group in
+  // use, and no string matches it by two bytes.
   const uint32_t nextGroup = NextGroupInUse(group);
   const uint32_t after = nextGroup == kNoGroup ? kEnd : first_[nextGroup];
   EnterNew(r, previous_[0][after], after, false);
@@ -256,6 +258,9 @@ uint32_t LzssWindow::TakeOver(uint32_t old, uint32_t r, uint32_t group) {
   return LZSS_MAX_MATCH;
 }
 
+// Enters r next to its neighbours, found by a walk from `start`, a string of
+// its group. The neighbour that matches longer is the match; on a tie the one
+// with the later priority, the deeper one in the host's tree.
 uint32_t LzssWindow::InsertIntoGroup(uint32_t r, uint32_t group, uint32_t start) {
   const Neighbours found = FindNeighbours(Key(&ring_[r]), start);
   if (found.equal != LZSS_NO_NODE) return TakeOver(found.equal, r, group);
