@@ -204,7 +204,7 @@ void LzssWindow::TakeOut(uint32_t p) {
   // The tree's node has two children: its predecessor takes its place. (No
   // branch: which case it is cannot be foreseen.)
   const uint64_t mine = priority_[p];
-  const bool twoChildren = (priority_[before] > mine) & (priority_[after] > mine);
+  const bool twoChildren = std::min(priority_[before], priority_[after]) > mine;
   priority_[before] = twoChildren ? mine : priority_[before];
   next_[0][before] = static_cast<uint16_t>(after);
   previous_[0][after] = static_cast<uint16_t>(before);
