@@ -1,6 +1,7 @@
 // The LZSS coder of the texture store: a sliding-window coder over a
-// 4096-byte ring with a binary search tree to find the longest match. The host
-// decodes what it writes, so every choice of the encoder is part of the format.
+// 4096-byte ring that writes what the host's encoder writes, whose binary
+// search tree finds the longest match. The host decodes what it writes, so
+// every choice of the encoder is part of the format.
 //
 // Stream: groups of one flag byte and up to eight items. Flag bit k (least
 // significant first) is 1 for a literal (one byte, the input byte) and 0 for a
@@ -9,11 +10,10 @@
 // position (j + 1) % 4096. No header, no end marker.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
-#include <vector>
 
 namespace zarno {
 
@@ -56,56 +56,23 @@ constexpr size_t LzssWorstCaseSize(size_t length) {
   return length + length / LZSS_GROUP_ITEMS + (length % LZSS_GROUP_ITEMS != 0 ? 1 : 0);
 }
 
-// Compresses with working storage that stays allocated across calls; each call
-// starts from the same initial state, so reusing an encoder changes no byte.
+class LzssWindow;
+
+// Compresses with working storage that stays allocated across calls (256 KiB,
+// taken once when the encoder is made); each call starts from the same
+// initial state, so reusing an encoder changes no byte.
 class LzssEncoder {
  public:
+  LzssEncoder();
+  ~LzssEncoder();
+
   // Writes the stream of `input` to `output` and returns its length. Returns 0
   // and writes nothing when `output` is shorter than
   // LzssWorstCaseSize(input.size()).
   size_t Compress(std::span<const uint8_t> input, std::span<uint8_t> output);
 
  private:
-  struct Comparison;
-  class Key;
-  struct SearchStart;
-
-  // Behind the ring, a copy of its first bytes, so that the 17 bytes of any
-  // node read straight on without wrapping round.
-  static constexpr uint32_t kMirrorLength = LZSS_MAX_MATCH - 1;
-  static constexpr uint32_t kRingStorage = LZSS_RING_SIZE + kMirrorLength;
-  static_assert(LZSS_RING_SIZE - 1 + LZSS_MAX_MATCH <= kRingStorage, "the last node's string lies in the storage");
-  // After a match at least this long the search starts near the string
-  // behind the matched one, otherwise at the root. The output is the same
-  // either way. Lower it to 1 and searches in noise climb from poor starting
-  // points (random bytes code 40% slower); raise it to 9 and searches in
-  // textures walk longer paths from the root (20% slower).
-  static constexpr uint32_t kFingerLeastMatch = LZSS_MIN_MATCH;
-
-  void Reset();
-  void StoreRingByte(uint32_t position, uint8_t value);
-  bool InTree(uint32_t node) const;
-  uint32_t Insert(uint32_t r);
-  SearchStart ClimbFrom(uint32_t finger, const Key& key) const;
-  uint32_t Descend(const SearchStart& start, const Key& key, uint32_t r);
-  void Remove(uint32_t p);
-  void Link(uint32_t slot, uint32_t node);
-  void Unlink(uint32_t p);
-  void ReplaceNode(uint32_t oldNode, uint32_t newNode);
-
-  // Node p's children sit in the slots 2p (smaller) and 2p + 1 (larger); a
-  // node in the tree knows the slot that holds it, which gives its parent
-  // (slot / 2) and its side in one number.
-  static constexpr uint32_t SmallerSlot(uint32_t node) { return 2 * node; }
-  static constexpr uint32_t LargerSlot(uint32_t node) { return 2 * node + 1; }
-  // Slot 0 would be node 0's smaller child, and node 0 has none.
-  static constexpr uint16_t kNotInTree = 0;
-
-  std::array<uint8_t, kRingStorage> ring_{};
-  std::array<uint16_t, 2 * LZSS_NODE_COUNT> children_{};
-  std::array<uint16_t, LZSS_NODE_COUNT> slot_{};
-  uint32_t matchPosition_ = 0;  // of the best match the last search found
-  uint32_t lastBest_ = 0;       // length of that match
+  std::unique_ptr<LzssWindow> window_;
 };
 
 }  // namespace zarno

@@ -39,6 +39,11 @@ TEST(LzssCompress, EqualsTheReference) {
     }
   }
   for (uint32_t k = 0; k < 60; ++k) ExpectAsTheReference(Random(1000 + 311 * k, 4, k, 20 + 2 * k * k));
+  for (uint32_t oneIn : {3, 8, 32}) {  // zeros with a byte here and there: thousands of strings in one group
+    Bytes bytes = Random(60000, 256, oneIn);
+    for (uint8_t& byte : bytes) byte = byte % oneIn == 0 ? byte : 0;
+    ExpectAsTheReference(bytes);
+  }
   for (size_t side : {8, 16, 31, 64, 100, 128})
     for (uint64_t seed = 0; seed < 8; ++seed) ExpectAsTheReference(MakeTextureImage(side, side, seed));
   ExpectAsTheReference(MakeTextureImage(512, 512, 43)), ExpectAsTheReference(MakeTextureImage(4096, 48, 45));
