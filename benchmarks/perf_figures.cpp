@@ -12,6 +12,7 @@
 #include "core/worker_threads.h"
 #include "core/header_database.h"
 #include "skinwright/lzss.h"
+#include "skinwright/lzss_window.h"
 #include "zarnoscope/folder_check.h"
 
 namespace zarno {
@@ -364,7 +365,7 @@ void PerfSuite::MeasureTextureRun() {
   memory_.push_back({"texture run", samples[0].peakKib * 1024,
                      FixedBytes() + TableBytes(kSkinwrightLimits) + 2 * headerAfter +
                          (kImageCopiesHeld + kCopiesPerThread * WorkerThreadsHere()) * objects.largestBlob +
-                         WorkerThreadsHere() * sizeof(LzssEncoder),
+                         WorkerThreadsHere() * (sizeof(LzssEncoder) + sizeof(LzssWindow)),
                      storeAfter});
 }
 
