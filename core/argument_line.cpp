@@ -1,11 +1,11 @@
 #include "core/argument_line.h"
 
+#include "core/ascii_case.h"
+
 namespace zarno {
 namespace {
 
 bool IsSeparator(char c) { return c == ' ' || c == '"'; }
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Skips at most two leading blanks or double quotes.
 size_t SkipLeadingSeparators(std::string_view line, size_t start) {
@@ -33,7 +33,7 @@ std::optional<std::string_view> SwitchText(std::string_view line) {
 bool StartsWithIgnoringCase(std::string_view text, std::string_view word) {
   if (text.size() < word.size()) return false;
   for (size_t i = 0; i < word.size(); ++i) {
-    if (AsciiLower(text[i]) != AsciiLower(word[i])) return false;
+    if (FoldAsciiCase(text[i]) != FoldAsciiCase(word[i])) return false;
   }
   return true;
 }

@@ -5,11 +5,11 @@
 
 #include <memory>
 
+#include "core/ascii_case.h"
+
 namespace zarno {
 
 namespace {
-
-char FoldAsciiCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Whether a name exists, without following a final symbolic link (a
 // dangling link is still a name that is taken).

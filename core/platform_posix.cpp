@@ -14,6 +14,7 @@
 #include <ctime>
 #include <limits>
 
+#include "core/ascii_case.h"
 #include "core/block_copy.h"
 #include "core/buffered_file.h"
 #include "core/path_resolver_posix.h"
@@ -233,8 +234,6 @@ bool SyncFolder(const std::string& folder) {
 }
 
 // ---- folder search -------------------------------------------------------
-
-char FoldAsciiCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 unsigned char UpperAscii(char c) {
   return static_cast<unsigned char>((c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c);

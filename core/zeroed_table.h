@@ -3,7 +3,9 @@
 // they are first written, so a table of which a run uses a little (a header
 // of a few hundred parents in a table of ten thousand) costs little to make
 // and to clear. The records are plain data: the zeroed storage holds them as
-// it is, without a constructor writing over it.
+// it is, without a constructor writing over it. So a table keeps its size:
+// one that shrank and grew again inside its storage would keep old records;
+// ClearZeroedTable is the way to clear one.
 #pragma once
 
 #include <cstddef>

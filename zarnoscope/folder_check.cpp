@@ -6,10 +6,11 @@
 #include <optional>
 #include <tuple>
 
+#include "core/ascii_case.h"
 #include "core/format.h"
+#include "core/install_paths.h"
 #include "core/ordered_workers.h"
 #include "core/worker_threads.h"
-#include "core/install_paths.h"
 #include "core/replacement_journal.h"
 #include "skinwright/texture_id.h"
 #include "skinwright/texture_store.h"
@@ -115,8 +116,9 @@ class FolderChecker {
 
   std::optional<std::string> LodReferenceProblem(int32_t lodRef) const {
     if (lodRef < 0) return Format("(%d) was never installed: its model file was missing", lodRef);
-    if (lodRef % 2 == 0) return Format("(%d) is not 2k + 1 for a LOD record k", lodRef);
-    const uint32_t k = static_cast<uint32_t>(lodRef - 1) / 2;
+    const std::optional<uint32_t> record = LodRecordOf(lodRef);
+    if (!record) return Format("(%d) is not 2k + 1 for a LOD record k", lodRef);
+    const uint32_t k = *record;
     if (k >= folder_.LodRecords()) return Format("names lod %u, past the last record", k);
     if (folder_.db->LodTable[k].fileSize == 0) return Format("names lod %u, which is free", k);
     return std::nullopt;
@@ -171,7 +173,7 @@ class FolderChecker {
   void CheckDdsFiles() {
     for (const std::string& name : folder_.ddsNames) {
       const std::optional<int32_t> id = TextureIdOfName(name);
-      if (!id || *id < 0 || std::to_string(*id) + ".dds" != AsciiLower(name)) {
+      if (!id || *id < 0 || std::to_string(*id) + ".dds" != FoldAsciiCase(name)) {
         Add(folder_.DdsName(name), "", "its name is not a texture identifier followed by .dds");
       } else if (static_cast<uint32_t>(*id) >= folder_.TextureRecords() ||
                  !TextureInUse(folder_.db->TextureTable[static_cast<uint32_t>(*id)])) {
@@ -187,11 +189,6 @@ class FolderChecker {
     for (const std::string& name : folder_.leftovers) {
       Add(name, "", std::string("left by an interrupted update; ") + kNextRunFinishes);
     }
-  }
-
-  static std::string AsciiLower(std::string text) {
-    for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    return text;
   }
 
   Platform& platform_;

@@ -6,7 +6,6 @@
 
 #include "core/file_utils.h"
 #include "core/format.h"
-#include "zarnoscope/bitmap_writer.h"
 #include "zarnoscope/texture_reader.h"
 
 namespace zarno {
@@ -43,7 +42,7 @@ GalleryResult WriteGallery(Platform& platform, const InspectedFolder& folder, co
     return result;
   }
   TextureReader reader(platform, folder);
-  std::vector<uint8_t> pixels;
+  std::vector<uint8_t> bitmap;
   std::map<std::tuple<uint32_t, uint32_t, uint32_t, uint32_t>, uint32_t> written;  // blob and palette → image
   std::string figures;
   for (uint32_t id = 0; id < folder.TextureRecords(); ++id) {
@@ -55,17 +54,14 @@ GalleryResult WriteGallery(Platform& platform, const InspectedFolder& folder, co
       ++result.shown;
       continue;
     }
-    std::optional<std::string> problem = reader.Decode(id, pixels);
-    if (!problem && record.paletteIndex >= folder.PaletteRecords()) problem = reader.RecordProblems(id).front();
-    if (problem) {
+    if (const std::optional<std::string> problem = reader.Image(id, bitmap)) {
       result.damaged.push_back(Format("texture %u: ", id) + *problem);
       figures += Format("<figure class=\"damaged\"><figcaption>texture %u: %s</figcaption></figure>\n", id,
                         problem->c_str());
       continue;
     }
     const std::string image = outSlash + Format("%u.bmp", id);
-    if (!WriteFileDurably(platform, image,
-                          EncodeTextureBitmap(folder.db->PaletteTable[record.paletteIndex], record.width, pixels))) {
+    if (!WriteFileDurably(platform, image, bitmap)) {
       result.failure = image;
       return result;
     }

@@ -63,6 +63,12 @@ std::optional<InspectedFolder> InspectFolder(Platform& platform, const std::stri
 // Whether a parent holds anything: a parent whose every field and list entry
 // is 0 is free to take.
 bool ParentInUse(const HeaderDatabase& db, uint32_t index);
+// The LOD record a reference names when it has the form 2k + 1 (k from 0):
+// k, which may lie past the records.
+inline std::optional<uint32_t> LodRecordOf(int32_t lodRef) {
+  if (lodRef <= 0 || lodRef % 2 == 0) return std::nullopt;
+  return static_cast<uint32_t>(lodRef - 1) / 2;
+}
 // A texture record with stored data.
 inline bool TextureInUse(const TextureRecord& record) { return record.dataSize != 0; }
 

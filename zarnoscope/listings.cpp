@@ -16,9 +16,8 @@ namespace {
 ReportRow LodReferenceRow(const InspectedFolder& folder, int32_t lodRef, float distance) {
   ReportRow row;
   row.Signed("lodRef", lodRef);
-  if (lodRef > 0 && lodRef % 2 == 1 && static_cast<uint32_t>(lodRef - 1) / 2 < folder.LodRecords()) {
-    const uint32_t k = static_cast<uint32_t>(lodRef - 1) / 2;
-    row.Number("record", k).Number("size", folder.db->LodTable[k].fileSize);
+  if (const std::optional<uint32_t> k = LodRecordOf(lodRef); k && *k < folder.LodRecords()) {
+    row.Number("record", *k).Number("size", folder.db->LodTable[*k].fileSize);
   } else {
     row.Text("record", "none");
   }
@@ -86,9 +85,9 @@ void AddStoreSections(const InspectedFolder& folder, Report& report) {
   uint64_t lodKept = 0, texKept = 0;
   for (uint32_t k = 0; k < referenced.size(); ++k) lodKept += referenced[k] ? db.LodTable[k].fileSize : 0;
   for (uint32_t id = 0; id < folder.TextureRecords(); ++id) texKept += db.TextureTable[id].dataSize;
-  report.push_back(SingleSection("ZarnoObj.lod", StoreRow(folder.lodSize, lodKept,
+  report.push_back(SingleSection(std::string(kLodFileName), StoreRow(folder.lodSize, lodKept,
                                                           UnreferencedBytes(db, referenced) != 0)));
-  report.push_back(SingleSection("ZarnoObj.tex", StoreRow(folder.texSize, texKept, true)));
+  report.push_back(SingleSection(std::string(kTexFileName), StoreRow(folder.texSize, texKept, true)));
 }
 
 // Ranges of the numbers from `first` below `end` that `taken` does not hold.
@@ -186,7 +185,7 @@ Report SummaryReport(const InspectedFolder& folder) {
   ReportRow header;
   header.Number("size", folder.headerSize).Yes("readWhole", folder.status == kReadOk);
   if (folder.status != kReadOk) header.Text("why", DescribeReadStatus(folder.status));
-  report.push_back(SingleSection("ZarnoObj.hdr", std::move(header)));
+  report.push_back(SingleSection(std::string(kHeaderFileName), std::move(header)));
   report.push_back(SingleSection("Rigwright", VerdictRow(folder.rigwright)));
   report.push_back(SingleSection("Skinwright", VerdictRow(folder.skinwright)));
   AddCountSections(folder, report);

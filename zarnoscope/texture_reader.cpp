@@ -3,6 +3,7 @@
 #include "core/format.h"
 #include "skinwright/lzss.h"
 #include "skinwright/texture_store.h"
+#include "zarnoscope/bitmap_writer.h"
 #include "zarnoscope/lzss_decoder.h"
 
 namespace zarno {
@@ -68,6 +69,14 @@ std::optional<std::string> TextureReader::ReadStream(uint32_t id, std::vector<ui
   if (!store_ || !ReadStoreRange(*store_, record.fileOffset, record.dataSize, stream)) {
     return "its stored bytes cannot be read from ZarnoObj.tex";
   }
+  return std::nullopt;
+}
+
+std::optional<std::string> TextureReader::Image(uint32_t id, std::vector<uint8_t>& image) {
+  const TextureRecord& record = folder_.db->TextureTable[id];
+  if (std::optional<std::string> problem = Decode(id, pixels_)) return problem;
+  if (record.paletteIndex >= folder_.PaletteRecords()) return RecordProblems(id).front();
+  image = EncodeTextureBitmap(folder_.db->PaletteTable[record.paletteIndex], record.width, pixels_);
   return std::nullopt;
 }
 

@@ -33,13 +33,16 @@ class TextureReader {
   // Decodes record `id` into `pixels` (width × width, top row first).
   // Nothing when that worked, else why not.
   std::optional<std::string> Decode(uint32_t id, std::vector<uint8_t>& pixels);
-  // The first half of that: reads the record's stored bytes into `stream`.
+  // The texture decoded and written as an 8-bit BMP image in its palette's
+  // colours (see bitmap_writer.h). Nothing when that worked, else why not.
+  std::optional<std::string> Image(uint32_t id, std::vector<uint8_t>& image);
+  // The first half of Decode: reads the record's stored bytes into `stream`.
   std::optional<std::string> ReadStream(uint32_t id, std::vector<uint8_t>& stream);
 
  private:
   const InspectedFolder& folder_;
   std::unique_ptr<File> store_;
-  std::vector<uint8_t> stream_;
+  std::vector<uint8_t> stream_, pixels_;
 };
 
 }  // namespace zarno

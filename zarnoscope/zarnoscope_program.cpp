@@ -4,9 +4,10 @@
 #include <optional>
 #include <vector>
 
+#include "core/ascii_case.h"
 #include "core/file_utils.h"
 #include "core/format.h"
-#include "zarnoscope/bitmap_writer.h"
+#include "core/install_paths.h"
 #include "zarnoscope/folder_check.h"
 #include "zarnoscope/gallery.h"
 #include "zarnoscope/listings.h"
@@ -104,8 +105,7 @@ std::optional<uint32_t> ParseNumber(const std::string& text) {
 // files, wherever it goes: a texture written over ZarnoObj.hdr by a slip of
 // the keyboard would lose the user's database.
 bool IsObjectFileName(std::string_view path, char separator) {
-  std::string name(path.substr(path.find_last_of(std::string{'/', separator}) + 1));
-  for (char& c : name) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  const std::string name = FoldAsciiCase(path.substr(path.find_last_of(std::string{'/', separator}) + 1));
   for (std::string_view own : {"zarnoobj.hdr", "zarnoobj.lod", "zarnoobj.tex", "zarnoobj.journal", "zarnoobj.lock",
                                "orvane4.ct"}) {
     if (name == own) return true;
@@ -173,13 +173,10 @@ class CommandRunner {
       return Fail(Format("texture %u is not in use", *id));
     }
     TextureReader reader(platform_, folder_);
-    std::vector<uint8_t> pixels;
-    const TextureRecord& record = folder_.db->TextureTable[*id];
-    std::optional<std::string> problem = reader.Decode(*id, pixels);
-    if (!problem && record.paletteIndex >= folder_.PaletteRecords()) problem = reader.RecordProblems(*id).front();
-    if (problem) return Fail(Format("texture %u: ", *id) + *problem);
-    const std::vector<uint8_t> image =
-        EncodeTextureBitmap(folder_.db->PaletteTable[record.paletteIndex], record.width, pixels);
+    std::vector<uint8_t> image;
+    if (const std::optional<std::string> problem = reader.Image(*id, image)) {
+      return Fail(Format("texture %u: ", *id) + *problem);
+    }
     return WriteOut(call_.arguments[1], image);
   }
 
@@ -193,7 +190,7 @@ class CommandRunner {
     if (!folder_.lodSize || uint64_t{record.fileOffset} + record.fileSize > *folder_.lodSize) {
       return Fail(Format("lod %u: its bytes lie outside ZarnoObj.lod", *k));
     }
-    const std::unique_ptr<File> store = platform_.OpenFile(folder_.PathOf("ZarnoObj.lod"), OpenMode::kRead);
+    const std::unique_ptr<File> store = platform_.OpenFile(folder_.PathOf(kLodFileName), OpenMode::kRead);
     std::vector<uint8_t> blob;
     if (!store || !ReadStoreRange(*store, record.fileOffset, record.fileSize, blob)) {
       return Fail(Format("lod %u: its bytes cannot be read from ZarnoObj.lod", *k));
